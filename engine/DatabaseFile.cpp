@@ -1,0 +1,1 @@
+#include "DatabaseFile.h"

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+// Whole-file operations on database files, outside any open connection.
+namespace DatabaseFile {
+
+// Creates a new, empty database protected with the password (an unprotected one when the password is
+// empty). Refuses (AppError Unspecified) when the path exists already. Used only by tools that lay out
+// data folders; opening a connection never creates a file.
+void create(const QString& path, const QString& password);
+
+// Whether the first bytes of the file say it is an unprotected database ("SQLite format 3").
+bool isUnprotected(const QString& path);
+
+} // namespace DatabaseFile

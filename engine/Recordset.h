@@ -1,0 +1,69 @@
+#pragma once
+
+#include "Connection.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+
+// A client-side recordset: every row is read when it opens, so recordCount() is exact. A recordset opened
+// on a table name or on "select * from <one table> ..." is updatable: change fields with setValue() and
+// call update(), or addNew(), set the fields and update(). Values are QVariant: a null is an invalid
+// QVariant, integers are qlonglong, reals double, text QString.
+class Recordset
+{
+public:
+    Recordset() = default;
+    ~Recordset();
+    Recordset(const Recordset&) = delete;
+    Recordset& operator=(const Recordset&) = delete;
+    Recordset(Recordset&&) noexcept;
+    Recordset& operator=(Recordset&&) noexcept;
+
+    // source: a query text in the Jet dialect, or the bare name of a table.
+    void open(const QString& source, Connection& connection, int cursorType = Ado::Unspecified,
+              int lockType = Ado::Unspecified, int options = Ado::Unspecified);
+    bool isOpen() const { return m_connection != nullptr; }
+    void close();
+
+    int recordCount() const;
+    bool eof() const;
+    bool bof() const;
+    void moveFirst();
+    void moveNext();
+
+    int fieldCount() const;
+    QString fieldName(int index) const;
+    // Fields by name (case-insensitive) or position; an unknown name raises the provider's error
+    // "Item cannot be found" (3265).
+    QVariant value(const QString& name) const;
+    QVariant value(int index) const;
+    void setValue(const QString& name, const QVariant& value);
+    // The declared length of a text column in characters (text without a length: 255); for other
+    // types the size of the value in bytes (SMALLINT 2, INTEGER 4 ...).
+    int definedSize(int index) const;
+    int definedSize(const QString& name) const;
+
+    void addNew();
+    void update();
+
+private:
+    struct Column
+    {
+        QString name;
+        QString declaredType;
+    };
+    int indexOf(const QString& name) const;
+    void requireCurrentRow() const;
+
+    Connection* m_connection = nullptr;
+    QString m_table; // set when updatable
+    QVector<Column> m_columns;
+    QVector<QVector<QVariant>> m_rows;
+    QVector<qlonglong> m_rowIds;
+    int m_position = 0;
+    bool m_adding = false;
+    QVector<QVariant> m_pending;
+    QVector<bool> m_dirty;
+};

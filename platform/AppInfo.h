@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// What the program knows about itself: its folder (no trailing separator), product name, file name and
+// version. The product name is also every message box's default title.
+struct AppInfo
+{
+    QString folder;
+    QString productName;
+    QString fileName;
+    int major = 0;
+    int minor = 0;
+    int revision = 0;
+
+    // The running program's values, with the version compiled in.
+    static AppInfo current(const QString& productName);
+};
