@@ -1,0 +1,149 @@
+#include "FileCopier.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+FileCopier::Status fail(FileCopier::Side side, int error = errno)
+{
+    return {error, side};
+}
+
+} // namespace
+
+FileCopier::FileCopier(QString source, QString target, qint64 chunkSize)
+    : m_source(std::move(source)), m_target(std::move(target)), m_chunkSize(std::max<qint64>(chunkSize, 4096))
+{}
+
+FileCopier::~FileCopier()
+{
+    abort();
+}
+
+FileCopier::Status FileCopier::open()
+{
+    m_in = ::open(QFile::encodeName(m_source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (m_in < 0)
+        return fail(Side::Source);
+    if (::flock(m_in, LOCK_SH | LOCK_NB) != 0)
+        return fail(Side::Source);
+    if (::fstat(m_in, &m_sourceStat) != 0)
+        return fail(Side::Source);
+    if (!S_ISREG(m_sourceStat.st_mode)) // a device or a pipe has no end to copy up to
+        return fail(Side::Source, EINVAL);
+    m_size = m_sourceStat.st_size;
+    m_kernelCopy = m_size >= kernelCopyThreshold;
+
+    // Hidden, beside the target so that the final rename stays on one filesystem.
+    const QFileInfo target(m_target);
+    QByteArray pattern = QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() +
+                                           QStringLiteral(".XXXXXX"));
+    m_out = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (m_out < 0)
+        return fail(Side::Target);
+    m_temporary = QFile::decodeName(pattern);
+    return {};
+}
+
+FileCopier::Status FileCopier::step(qint64& done)
+{
+    const qint64 length = std::min(m_chunkSize, m_size - m_copied);
+    if (length <= 0)
+        return {};
+    qint64 copied = 0;
+    Status status = m_kernelCopy ? copyChunkInKernel(length, copied) : copyChunkThroughBuffer(length, copied);
+    m_copied += copied;
+    done += copied;
+    return status;
+}
+
+FileCopier::Status FileCopier::copyChunkInKernel(qint64 length, qint64& copied)
+{
+    while (copied < length) {
+        const ssize_t n = ::copy_file_range(m_in, nullptr, m_out, nullptr, size_t(length - copied), 0);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            // Not offered between these two filesystems: the plain way works everywhere.
+            if ((errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP || errno == EINVAL) &&
+                m_copied == 0 && copied == 0) {
+                m_kernelCopy = false;
+                return copyChunkThroughBuffer(length, copied);
+            }
+            return fail(Side::Target);
+        }
+        if (n == 0) // the source shrank under us
+            return fail(Side::Source, EIO);
+        copied += n;
+    }
+    return {};
+}
+
+FileCopier::Status FileCopier::copyChunkThroughBuffer(qint64 length, qint64& copied)
+{
+    std::vector<char> buffer(size_t(std::min<qint64>(length, 1024 * 1024)));
+    while (copied < length) {
+        const ssize_t got =
+            ::read(m_in, buffer.data(), size_t(std::min<qint64>(qint64(buffer.size()), length - copied)));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return fail(Side::Source);
+        }
+        if (got == 0)
+            return fail(Side::Source, EIO);
+        ssize_t written = 0;
+        while (written < got) {
+            const ssize_t n = ::write(m_out, buffer.data() + written, size_t(got - written));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return fail(Side::Target);
+            }
+            written += n;
+        }
+        copied += got;
+    }
+    return {};
+}
+
+FileCopier::Status FileCopier::commit()
+{
+    if (::fchmod(m_out, m_sourceStat.st_mode & 07777) != 0)
+        return fail(Side::Target);
+    const timespec times[2] = {m_sourceStat.st_atim, m_sourceStat.st_mtim};
+    if (::futimens(m_out, times) != 0)
+        return fail(Side::Target);
+    const int out = m_out;
+    m_out = -1;
+    // close reports late write errors (a full disk on a network filesystem).
+    if (::close(out) != 0)
+        return fail(Side::Target);
+    if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_target).constData()) != 0)
+        return fail(Side::Target);
+    m_temporary.clear();
+    ::close(m_in);
+    m_in = -1;
+    return {};
+}
+
+void FileCopier::abort()
+{
+    if (m_out >= 0)
+        ::close(m_out);
+    m_out = -1;
+    if (!m_temporary.isEmpty())
+        ::unlink(QFile::encodeName(m_temporary).constData());
+    m_temporary.clear();
+    if (m_in >= 0)
+        ::close(m_in);
+    m_in = -1;
+}

@@ -1,0 +1,14 @@
+#include "ShellFileOperation.h"
+
+#include "CopyJob.h"
+#include "DeleteJob.h"
+
+FileOpResult ShellFileOperation::copy(const QString& source, const QString& target, int flags)
+{
+    return CopyJob(m_ui, flags, m_chunkSize).run(source, target);
+}
+
+FileOpResult ShellFileOperation::remove(const QString& path, int flags)
+{
+    return DeleteJob(m_ui, flags).run(path);
+}
