@@ -1,1 +1,113 @@
-// placeholder
+#include "Global.h"
+
+#include "AppInfo.h"
+#include "Connection.h"
+#include "DataLinks.h"
+#include "InstanceGuard.h"
+#include "LauncherGlobals.h"
+#include "MdlDAO.h"
+#include "MessageBox.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+
+#include <QFileInfo>
+#include <exception>
+
+namespace Global {
+
+namespace {
+
+// The start-up goes on past any failing step without a word: the login window then shows what it can,
+// and the first routine that needs the master database reports why it is missing.
+template <typename Step> void ignoringErrors(Step&& step)
+{
+    try {
+        step();
+    } catch (const std::exception&) {
+    }
+}
+
+QString displayName(const AppInfo& app)
+{
+    if (!app.productName.isEmpty())
+        return app.productName;
+    return QFileInfo(app.fileName).completeBaseName();
+}
+
+QString sqlLiteral(QString text)
+{
+    // An apostrophe in the folder name would end the literal early and break the insert at every start.
+    return text.replace(QLatin1Char('\''), QStringLiteral("''"));
+}
+
+} // namespace
+
+void Main(LauncherGlobals& globals, const StartupServices& services)
+{
+    bool anotherRunning = false;
+    ignoringErrors([&] { anotherRunning = services.instances.anotherInstanceRunning(); });
+    if (anotherRunning) {
+        ignoringErrors([&] {
+            services.messages.show(displayName(services.app) + QStringLiteral(" is already running!"),
+                                   MsgStyle::Exclamation, QStringLiteral("Multiple Instances Forbidden"));
+        });
+        ignoringErrors([&] { services.login.createAndUnload(); });
+        return;
+    }
+    ignoringErrors([&] { OpenMasterDatabase(globals, services); });
+    ignoringErrors([&] { globals.AppVersion = VersionText(services.app); });
+    ignoringErrors([&] { services.login.showModeless(); });
+}
+
+void OpenMasterDatabase(LauncherGlobals& globals, const StartupServices& services)
+{
+    const QString appFolder = services.app.folder;
+    services.settings.save(SettingsKeys::ServerPath, appFolder);
+    services.settings.save(SettingsKeys::Standalone, QStringLiteral("1"));
+    globals.ServerPath = appFolder;
+    globals.MasterConnection.setCursorLocation(Ado::UseClient);
+    globals.MasterConnectionString = DataLinks::MasterDataLinkReference(appFolder);
+    try {
+        globals.MasterConnection.open(globals.MasterConnectionString, QString(), QString(), Ado::Unspecified);
+    } catch (const AppError& error) {
+        globals.MasterOpenError = error;
+        throw;
+    }
+    UpgradeMasterSchema(globals, appFolder);
+    MdlDAO::SetDatabasePath(globals, globals.ServerPath);
+    services.settings.save(SettingsKeys::IsFirstStart, globals.ServerPath);
+}
+
+void UpgradeMasterSchema(LauncherGlobals& globals, const QString& appFolder)
+{
+    Connection& connection = MdlDAO::GetConnection(globals);
+    if (!MdlDAO::ColumnExists(globals, QStringLiteral("Company"), QStringLiteral("Database_Path"))) {
+        connection.execute(
+            QStringLiteral("ALTER table Company Add Database_Path Varchar(255)  WITH COMPRESSION "
+                           "NOT NULL "),
+            Ado::Unspecified);
+        connection.execute(QStringLiteral("Update Company set database_path = ''"), Ado::Unspecified);
+    }
+    // The value column is widened before the folder row is inserted: an older master holds only 50
+    // characters, and a longer application folder would otherwise fail the insert at every start.
+    if (MdlDAO::GetColumnSize(globals, QStringLiteral("Config_Data"), QStringLiteral("Config_Value")) == 50) {
+        connection.execute(QStringLiteral("ALTER table Config_Data  ALTER COLUMN  Config_Value text(255) "),
+                           Ado::Unspecified);
+    }
+    if (!MdlDAO::HasDatabasePathConfig(globals)) {
+        connection.execute(QStringLiteral("Insert into config_data(config_head,config_value) "
+                                          "values('DatabasePath','") +
+                               sqlLiteral(appFolder) + QStringLiteral("') "),
+                           Ado::Unspecified);
+        connection.execute(QStringLiteral("Insert into config_data(config_head,config_value) "
+                                          "values('UseDefaultPath','1') "),
+                           Ado::Unspecified);
+    }
+}
+
+QString VersionText(const AppInfo& app)
+{
+    return QString::number(app.major) + QLatin1Char('.') + QString::number(app.revision);
+}
+
+} // namespace Global

@@ -2,15 +2,13 @@
 
 #include <QDir>
 #include <QFileInfo>
-
+#include <cstdio>
+#include <cstdlib>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
 
 namespace Unprivileged {
 
@@ -27,7 +25,8 @@ int run(const std::function<int()>& body)
     if (pid < 0)
         return 201;
     if (pid == 0) {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 || ::setresuid(uid, uid, uid) != 0)
+        if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 ||
+            ::setresuid(uid, uid, uid) != 0)
             ::_exit(202);
         if (::geteuid() == 0)
             ::_exit(203);
@@ -47,7 +46,8 @@ void makeReachable(const QString& path)
 {
     QString current = QFileInfo(path).absoluteFilePath();
     while (!current.isEmpty() && current != QStringLiteral("/")) {
-        struct stat st{};
+        struct stat st
+        {};
         const QByteArray local = QFile::encodeName(current);
         if (::stat(local.constData(), &st) == 0 && S_ISDIR(st.st_mode))
             ::chmod(local.constData(), st.st_mode | S_IROTH | S_IXOTH);

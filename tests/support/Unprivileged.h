@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-
 #include <functional>
 
 // The tests run as root, for whom a read-only file or folder stops nothing. A permission case runs in a

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QString>
+
+class QDialog;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+// Pieces the small company dialogs share.
+namespace DialogParts {
+QPushButton* button(QDialog* dialog, const QString& name, const QString& caption);
+QLineEdit* textBox(QDialog* dialog, const QString& name);
+// A caption label for a text box; the box takes the caption as its accessible name.
+QLabel* caption(QDialog* dialog, const QString& name, const QString& text, QLineEdit* box);
+} // namespace DialogParts

@@ -1,0 +1,24 @@
+#include "LoginWindowHost.h"
+
+#include "FatalError.h"
+#include "LauncherServices.h"
+#include "frmLogin.h"
+
+LoginWindowHost::LoginWindowHost(LauncherGlobals& globals, const LauncherServices& services,
+                                 ILauncherWindows& windows)
+    : m_globals(globals), m_services(services), m_windows(windows)
+{}
+
+LoginWindowHost::~LoginWindowHost() = default;
+
+void LoginWindowHost::createAndUnload()
+{
+    frmLogin unloaded(m_globals, m_services, m_windows);
+}
+
+void LoginWindowHost::showModeless()
+{
+    m_window = std::make_unique<frmLogin>(m_globals, m_services, m_windows);
+    m_window->Form_Load();
+    m_window->show();
+}

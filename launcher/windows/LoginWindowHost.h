@@ -1,0 +1,29 @@
+#pragma once
+
+#include "Global.h"
+
+#include <memory>
+
+class ILauncherWindows;
+class frmLogin;
+struct LauncherGlobals;
+struct LauncherServices;
+
+// Creates the login window for the start-up and keeps it for the rest of the run.
+class LoginWindowHost : public ILoginWindowHost
+{
+public:
+    LoginWindowHost(LauncherGlobals& globals, const LauncherServices& services, ILauncherWindows& windows);
+    ~LoginWindowHost() override;
+
+    void createAndUnload() override;
+    void showModeless() override;
+
+    frmLogin* window() const { return m_window.get(); }
+
+private:
+    LauncherGlobals& m_globals;
+    const LauncherServices& m_services;
+    ILauncherWindows& m_windows;
+    std::unique_ptr<frmLogin> m_window;
+};

@@ -1,0 +1,261 @@
+#include "frmChooseCompany.h"
+
+#include "AppInfo.h"
+#include "Common.h"
+#include "CompanyGridModel.h"
+#include "Convert.h"
+#include "DataLinks.h"
+#include "FileOperation.h"
+#include "ILauncherWindows.h"
+#include "LauncherGlobals.h"
+#include "LauncherServices.h"
+#include "MdlDAO.h"
+#include "MessageBox.h"
+#include "ModalHost.h"
+#include "PathJoin.h"
+#include "SettingsKeys.h"
+#include "SettingsStore.h"
+#include "Twips.h"
+#include "WindowEvent.h"
+#include "frmAddCompany.h"
+#include "frmEditCompany.h"
+#include "modFileSys.h"
+
+#include <QGridLayout>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+constexpr int NarrowNameColumn = 3230;
+constexpr int WideNameColumn = 3500;
+const QString ErrorText = QStringLiteral("เกิดข้อผิดพลาด");
+const QString DeleteTitle = QStringLiteral("Comfirm Exit");
+} // namespace
+
+frmChooseCompany::frmChooseCompany(LauncherGlobals& globals, const LauncherServices& services,
+                                   ILauncherWindows& windows, QWidget* parent)
+    : QDialog(parent), m_globals(globals), m_services(services), m_windows(windows)
+{
+    buildControls();
+    runWindowEvent(m_services.fatal, [this] { Form_Load(); });
+}
+
+frmChooseCompany::~frmChooseCompany() = default;
+
+void frmChooseCompany::buildControls()
+{
+    setObjectName(QStringLiteral("frmChooseCompany"));
+    setWindowTitle(QStringLiteral("# เลือกบริษัทที่ต้องการใช้งาน #"));
+
+    auto makeButton = [this](const QString& name, const QString& caption) {
+        auto* button = new QPushButton(caption, this);
+        button->setObjectName(name);
+        button->setAutoDefault(false);
+        return button;
+    };
+    OKButton = makeButton(QStringLiteral("OKButton"), QStringLiteral("ตกลง"));
+    OKButton->setDefault(true);
+    CancelButton = makeButton(QStringLiteral("CancelButton"), QStringLiteral("ยกเลิก"));
+    CmdEditCompany = makeButton(QStringLiteral("CmdEditCompany"), QStringLiteral("แก้ไขบริษัท"));
+    CmdAddCompany = makeButton(QStringLiteral("CmdAddCompany"), QStringLiteral("เพิ่มบริษัท"));
+    CmdDeleteCompany = makeButton(QStringLiteral("CmdDeleteCompany"), QStringLiteral("ลบบริษัท"));
+    btnConnect = makeButton(QStringLiteral("btnConnect"), QStringLiteral("เลือกเซิร์ฟเวอร์"));
+
+    txtcompanyName = new QLineEdit(this);
+    txtcompanyName->setObjectName(QStringLiteral("txtcompanyName"));
+    txtcompanyName->setReadOnly(true);
+    lblUserName = new QLabel(QStringLiteral("บริษัทที่เลือก"), this);
+    lblUserName->setObjectName(QStringLiteral("lblUserName"));
+    lblUserName->setBuddy(txtcompanyName);
+    txtcompanyName->setAccessibleName(lblUserName->text());
+
+    m_grid = new CompanyGridModel(this);
+    MSHFlexGrid1 = new QTableView(this);
+    MSHFlexGrid1->setObjectName(QStringLiteral("MSHFlexGrid1"));
+    MSHFlexGrid1->setModel(m_grid);
+    MSHFlexGrid1->setSelectionBehavior(QAbstractItemView::SelectRows);
+    MSHFlexGrid1->setSelectionMode(QAbstractItemView::SingleSelection);
+    MSHFlexGrid1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    MSHFlexGrid1->setWordWrap(false);
+    MSHFlexGrid1->setTextElideMode(Qt::ElideNone);
+    MSHFlexGrid1->verticalHeader()->hide();
+    MSHFlexGrid1->horizontalHeader()->setStretchLastSection(false);
+    MSHFlexGrid1->horizontalHeader()->setMinimumSectionSize(0);
+    MSHFlexGrid1->setAccessibleName(QStringLiteral("รายชื่อบริษัท"));
+    MSHFlexGrid1->setMinimumSize(Twips::toPixels(4700), Twips::toPixels(2600));
+    connect(MSHFlexGrid1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &frmChooseCompany::MSHFlexGrid1_SelChange);
+
+    auto* picked = new QGridLayout;
+    picked->addWidget(lblUserName, 0, 0);
+    picked->addWidget(txtcompanyName, 0, 1);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(OKButton);
+    side->addWidget(CancelButton);
+    side->addSpacing(Twips::toPixels(240));
+    side->addWidget(CmdAddCompany);
+    side->addWidget(CmdEditCompany);
+    side->addWidget(CmdDeleteCompany);
+    side->addStretch();
+    side->addWidget(btnConnect);
+
+    auto* left = new QVBoxLayout;
+    left->addLayout(picked);
+    left->addWidget(MSHFlexGrid1, 1);
+
+    auto* whole = new QGridLayout(this);
+    whole->addLayout(left, 0, 0);
+    whole->addLayout(side, 0, 1);
+
+    setTabOrder(OKButton, CancelButton);
+    setTabOrder(CancelButton, txtcompanyName);
+    setTabOrder(txtcompanyName, CmdEditCompany);
+    setTabOrder(CmdEditCompany, CmdAddCompany);
+    setTabOrder(CmdAddCompany, CmdDeleteCompany);
+    setTabOrder(CmdDeleteCompany, btnConnect);
+    setTabOrder(btnConnect, MSHFlexGrid1);
+
+    connect(OKButton, &QPushButton::clicked, this, &frmChooseCompany::OKButton_Click);
+    connect(CancelButton, &QPushButton::clicked, this, &frmChooseCompany::CancelButton_Click);
+    connect(CmdAddCompany, &QPushButton::clicked, this, &frmChooseCompany::CmdAddCompany_Click);
+    connect(CmdEditCompany, &QPushButton::clicked, this, &frmChooseCompany::CmdEditCompany_Click);
+    connect(CmdDeleteCompany, &QPushButton::clicked, this, &frmChooseCompany::CmdDeleteCompany_Click);
+    connect(btnConnect, &QPushButton::clicked, this, &frmChooseCompany::btnConnect_Click);
+}
+
+int frmChooseCompany::gridRowCount() const
+{
+    return m_grid->rowCount() + 1;
+}
+
+void frmChooseCompany::Form_Load()
+{
+    if (m_globals.CurrentCompanyID > 0)
+        showSelection(m_globals.CurrentCompanyID, m_globals.CurrentCompanyName);
+    FillCompanyGrid();
+}
+
+void frmChooseCompany::showSelection(std::int16_t id, const QString& name)
+{
+    SelectedCompanyID = id;
+    SelectedCompanyName = name;
+    txtcompanyName->setText(name);
+}
+
+void frmChooseCompany::FillCompanyGrid()
+{
+    QHeaderView* header = MSHFlexGrid1->horizontalHeader();
+    const int widths[] = {5, 1000, WideNameColumn, 5};
+    for (int column = 0; column < 4; ++column)
+        header->resizeSection(column, Twips::toPixels(widths[column]));
+
+    Recordset list = MdlDAO::GetCompanyList(m_globals);
+    const int count = list.recordCount();
+    QVector<CompanyGridModel::Row> rows;
+    if (count > 0) {
+        rows.reserve(count);
+        list.moveFirst();
+        for (int i = 1; i <= count; ++i) {
+            rows.append({Convert::toText(list.value(QStringLiteral("Company_ID"))),
+                         Convert::toText(list.value(QStringLiteral("Company_Name")))});
+            list.moveNext();
+        }
+    }
+    list.close();
+    // An empty table leaves only the header: rows of deleted companies must not stay pickable.
+    const QSignalBlocker quiet(MSHFlexGrid1->selectionModel());
+    m_grid->setRows(std::move(rows));
+    MSHFlexGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    MSHFlexGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    header->resizeSection(2, Twips::toPixels(gridRowCount() > 7 ? NarrowNameColumn : WideNameColumn));
+}
+
+void frmChooseCompany::MSHFlexGrid1_SelChange()
+{
+    runWindowEvent(m_services.fatal, [this] {
+        const QModelIndexList rows = MSHFlexGrid1->selectionModel()->selectedRows();
+        if (rows.isEmpty())
+            return;
+        const CompanyGridModel::Row& row = m_grid->row(rows.last().row());
+        // A row without an identifier gives nothing to pick.
+        if (row.id.trimmed().isEmpty())
+            return;
+        const std::int16_t id = Convert::toInt16(row.id);
+        showSelection(id, row.name);
+    });
+}
+
+void frmChooseCompany::OKButton_Click()
+{
+    runWindowEvent(m_services.fatal, [this] {
+        m_globals.CurrentCompanyID = SelectedCompanyID;
+        m_globals.CurrentCompanyName = SelectedCompanyName;
+        DataLinks::WriteCompanyDataLink(m_globals, m_services.app.folder, SelectedCompanyID);
+        m_services.settings.save(SettingsKeys::CompanyId, QString::number(m_globals.CurrentCompanyID));
+        if (MdlDAO::SetCurrentCompanyID(m_globals, SelectedCompanyID))
+            accept();
+        else
+            m_services.messages.show(ErrorText, MsgStyle::Critical, QString());
+    });
+}
+
+void frmChooseCompany::CancelButton_Click()
+{
+    reject();
+}
+
+void frmChooseCompany::CmdAddCompany_Click()
+{
+    runWindowEvent(m_services.fatal, [this] {
+        frmAddCompany dialog(m_globals, m_services, this);
+        m_services.modal.showModal(dialog);
+        FillCompanyGrid();
+    });
+}
+
+void frmChooseCompany::CmdEditCompany_Click()
+{
+    runWindowEvent(m_services.fatal, [this] {
+        frmEditCompany dialog(m_globals, m_services, *this, this);
+        m_services.modal.showModal(dialog);
+        FillCompanyGrid();
+    });
+}
+
+void frmChooseCompany::CmdDeleteCompany_Click()
+{
+    runWindowEvent(m_services.fatal, [this] {
+        if (m_services.messages.show(QStringLiteral("คุณต้องการที่จะลบข้อมูลบริษัทใช่หรือไม่? "),
+                                     MsgStyle::YesNoQuestion, DeleteTitle) == MsgResult::Yes) {
+            const std::int16_t doomed = SelectedCompanyID;
+            if (m_services.messages.show(QStringLiteral("คุณต้องการที่จะลบฐานข้อมูลบริษัทด้วยหรือไม่? "),
+                                         MsgStyle::YesNoQuestion, DeleteTitle) == MsgResult::Yes) {
+                const QString number = QString::number(doomed);
+                const QString file = joinPath({m_globals.DatabasePath, QStringLiteral("CompanyData"), number,
+                                               MdlDAO::GetCompanyDatabaseName(m_globals, doomed)});
+                // With no database name the path names the company's folder; only a file is ever sent
+                // to the trash, never the folder with whatever else it holds.
+                if (modFileSys::FileExists(file))
+                    Common::ShellDelete(m_services.files, file, true, Fof::NoConfirmation);
+            }
+            MdlDAO::DeleteCompany(m_globals, m_services.settings, doomed);
+            if (SelectedCompanyID == doomed)
+                showSelection(0, QString());
+        }
+        FillCompanyGrid();
+        m_globals.CurrentCompanyID = MdlDAO::GetCurrentCompanyID(m_globals, m_services.settings);
+        if (m_globals.CurrentCompanyID > 0)
+            showSelection(m_globals.CurrentCompanyID, m_globals.CurrentCompanyName);
+    });
+}
+
+void frmChooseCompany::btnConnect_Click()
+{
+    runWindowEvent(m_services.fatal, [this] { m_windows.ShowLanConnection(); });
+}

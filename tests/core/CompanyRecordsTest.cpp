@@ -1,0 +1,111 @@
+#include "Convert.h"
+#include "Fixtures.h"
+#include "MasterFixture.h"
+#include "MdlDAO.h"
+#include "Recordset.h"
+#include "ScriptedFileOperationUi.h"
+#include "ShellFileOperation.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSet>
+#include <thread>
+
+namespace {
+
+class CompanyRecordsTest : public MasterFixture
+{
+protected:
+    void SetUp() override
+    {
+        makeFolder({false, 0});
+        openMaster();
+        globals.DatabasePath = dir.path();
+    }
+    QList<int> ids(LauncherGlobals& g)
+    {
+        QList<int> result;
+        Recordset rs = MdlDAO::GetCompanyList(g);
+        for (int i = 0; i < rs.recordCount(); ++i, rs.moveNext())
+            result << Convert::toInt16(rs.value(QStringLiteral("COMPANY_ID")));
+        return result;
+    }
+
+    ScriptedFileOperationUi ui;
+    ShellFileOperation files{ui};
+};
+
+TEST_F(CompanyRecordsTest, IdentifiersFollowTheHighestAndAFreedHighestIsGivenAgain)
+{
+    for (int id : {1, 2, 5})
+        sql(QStringLiteral(
+                "insert into Company (COMPANY_ID, COMPANY_NAME, DATABASE_NAME) values (%1, 'c', '%1.mdb')")
+                .arg(id));
+    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("six")));
+    EXPECT_EQ(ids(globals), (QList<int>{1, 2, 5, 6}));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("CompanyData/6/6.mdb"))));
+
+    ASSERT_TRUE(MdlDAO::DeleteCompany(globals, settings, 6));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("CompanyData/6/6.mdb"))))
+        << "files are not touched";
+    ui.queueReplace(ReplaceAnswer::No);
+    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("six again")));
+    EXPECT_EQ(ids(globals), (QList<int>{1, 2, 5, 6}));
+    ASSERT_EQ(ui.questions().size(), 1) << "the old 6.mdb is replaced only after a question";
+}
+
+TEST_F(CompanyRecordsTest, UpdatingAMissingCompanyChangesNothingAndSucceeds)
+{
+    EXPECT_TRUE(MdlDAO::UpdateCompany(globals, 9, QStringLiteral("x"), QStringLiteral("p"),
+                                      QStringLiteral("x.mdb"), 1, 1));
+    EXPECT_TRUE(ids(globals).isEmpty());
+    EXPECT_TRUE(MdlDAO::DeleteCompany(globals, settings, 9));
+}
+
+TEST_F(CompanyRecordsTest, DeletingTheCurrentCompanyClearsBothRecordsOfIt)
+{
+    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("a")));
+    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("b")));
+    ASSERT_TRUE(MdlDAO::SetCurrentCompanyID(globals, 2));
+    settings.save(QStringLiteral("companyid"), QStringLiteral("2"));
+
+    ASSERT_TRUE(MdlDAO::DeleteCompany(globals, settings, 1));
+    EXPECT_EQ(settings.get(QStringLiteral("companyid")), QStringLiteral("2"));
+    EXPECT_EQ(MdlDAO::GetCurrentCompanyID(globals, settings), 2);
+
+    ASSERT_TRUE(MdlDAO::DeleteCompany(globals, settings, 2));
+    EXPECT_EQ(settings.get(QStringLiteral("companyid")), QStringLiteral("0"));
+    settings.save(QStringLiteral("companyid"), QString());
+    EXPECT_EQ(MdlDAO::GetCurrentCompanyID(globals, settings), 0) << "the master's row says none too";
+}
+
+TEST_F(CompanyRecordsTest, TwoLaunchersAddingAtOnceGetDistinctIdentifiersAndLoseNoRow)
+{
+    constexpr int perLauncher = 12;
+    auto launcher = [this](QList<bool>* outcomes) {
+        LauncherGlobals own;
+        own.MasterConnection.setCursorLocation(Ado::UseClient);
+        own.MasterConnection.open(DataLinks::MasterDataLinkReference(dir.path()));
+        own.DatabasePath = dir.path();
+        ScriptedFileOperationUi ownUi;
+        ShellFileOperation ownFiles(ownUi);
+        for (int i = 0; i < perLauncher; ++i)
+            outcomes->append(MdlDAO::AddCompany(own, ownFiles, QStringLiteral("company %1").arg(i)));
+    };
+    QList<bool> first, second;
+    std::thread a(launcher, &first);
+    std::thread b(launcher, &second);
+    a.join();
+    b.join();
+
+    EXPECT_EQ(first.count(true), perLauncher);
+    EXPECT_EQ(second.count(true), perLauncher);
+    QList<int> expected;
+    for (int id = 1; id <= 2 * perLauncher; ++id)
+        expected << id;
+    EXPECT_EQ(ids(globals), expected);
+    for (int id : expected)
+        EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("CompanyData/%1/%1.mdb").arg(id)))) << id;
+}
+
+} // namespace

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "AppFolderMaker.h"
+#include "Connection.h"
+#include "DataLinks.h"
+#include "LauncherGlobals.h"
+#include "MemorySettingsStore.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+// An application folder laid out by the folder maker, with the master connection open on it.
+class MasterFixture : public ::testing::Test
+{
+protected:
+    void makeFolder(AppFolderMaker::Options options = {}) { AppFolderMaker::make(dir.path(), options); }
+    void openMaster()
+    {
+        globals.MasterConnection.setCursorLocation(Ado::UseClient);
+        globals.MasterConnection.open(DataLinks::MasterDataLinkReference(dir.path()));
+    }
+    // A second connection of its own, to look at the file as another program would.
+    void sql(const QString& statement)
+    {
+        Connection other;
+        other.open(DataLinks::JetConnectionString(dir.filePath(DataLinks::MasterDatabaseName)));
+        other.execute(statement);
+        other.close();
+    }
+
+    QTemporaryDir dir;
+    LauncherGlobals globals;
+    MemorySettingsStore settings;
+};

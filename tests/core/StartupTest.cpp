@@ -1,0 +1,220 @@
+#include "AppInfo.h"
+#include "Convert.h"
+#include "FixedInstanceGuard.h"
+#include "Fixtures.h"
+#include "Global.h"
+#include "MasterFixture.h"
+#include "MdlDAO.h"
+#include "Recordset.h"
+#include "ScriptedMessageBox.h"
+#include "Unprivileged.h"
+
+#include <QDir>
+#include <QFile>
+#include <sys/stat.h>
+
+namespace {
+
+class CountingLoginHost : public ILoginWindowHost
+{
+public:
+    void createAndUnload() override { ++unloaded; }
+    void showModeless() override { ++shown; }
+    int unloaded = 0;
+    int shown = 0;
+};
+
+class StartupTest : public MasterFixture
+{
+protected:
+    void start(bool anotherRunning = false)
+    {
+        app.folder = dir.path();
+        app.productName = QStringLiteral("companydesk");
+        app.fileName = QStringLiteral("companydesk");
+        app.major = 2;
+        app.minor = 0;
+        app.revision = 17;
+        FixedInstanceGuard guard(anotherRunning);
+        Global::Main(globals, StartupServices{app, settings, messages, guard, login});
+    }
+    QString masterSchema()
+    {
+        return Fixtures::sqlcipherShell(dir.filePath(QStringLiteral("MCLarkspur.mdb")),
+                                        QStringLiteral("SELECT sql FROM sqlite_master ORDER BY name;"),
+                                        DataLinks::CommonPassword);
+    }
+    QString configRows()
+    {
+        return Fixtures::sqlcipherShell(
+            dir.filePath(QStringLiteral("MCLarkspur.mdb")),
+            QStringLiteral("SELECT Config_Head || '=' || Config_Value FROM Config_Data ORDER BY rowid;"),
+            DataLinks::CommonPassword);
+    }
+
+    AppInfo app;
+    ScriptedMessageBox messages;
+    CountingLoginHost login;
+};
+
+TEST_F(StartupTest, ASecondCopyShowsOneMessageUnloadsTheLoginWindowAndTouchesNothing)
+{
+    makeFolder();
+    settings.save(QStringLiteral("standalone"), QStringLiteral("0"));
+    start(true);
+    ASSERT_EQ(messages.calls().size(), 1);
+    EXPECT_EQ(messages.calls()[0],
+              (ScriptedMessageBox::Call{QStringLiteral("companydesk is already running!"), 48,
+                                        QStringLiteral("Multiple Instances Forbidden")}));
+    EXPECT_EQ(login.unloaded, 1);
+    EXPECT_EQ(login.shown, 0);
+    EXPECT_FALSE(globals.MasterConnection.isOpen());
+    EXPECT_EQ(settings.get(QStringLiteral("standalone")), QStringLiteral("0"));
+    EXPECT_FALSE(settings.contains(QStringLiteral("ServerPath")));
+}
+
+TEST_F(StartupTest, ASecondCopyWithoutProductNameUsesTheProgramFileName)
+{
+    makeFolder();
+    app.productName.clear();
+    app.folder = dir.path();
+    app.fileName = QStringLiteral("companydesk.bin");
+    FixedInstanceGuard guard(true);
+    Global::Main(globals, StartupServices{app, settings, messages, guard, login});
+    ASSERT_EQ(messages.calls().size(), 1);
+    EXPECT_EQ(messages.calls()[0].text, QStringLiteral("companydesk is already running!"));
+}
+
+TEST_F(StartupTest, ANormalStartResetsTheSettingsAndThePathRowAndShowsTheLoginWindow)
+{
+    makeFolder({false, 2});
+    settings.save(QStringLiteral("ServerPath"), QStringLiteral("/elsewhere"));
+    settings.save(QStringLiteral("standalone"), QStringLiteral("0"));
+    sql(QStringLiteral(
+        "update Config_Data set Config_Value = '/other/place' where Config_Head = 'DatabasePath'"));
+
+    start();
+
+    EXPECT_TRUE(messages.calls().isEmpty());
+    EXPECT_EQ(login.shown, 1);
+    EXPECT_EQ(globals.AppVersion, QStringLiteral("2.17"));
+    EXPECT_EQ(globals.ServerPath, dir.path());
+    EXPECT_EQ(globals.MasterConnectionString,
+              QStringLiteral("FILE NAME=") + dir.path() + QStringLiteral("/MCdatalink.udl"));
+    EXPECT_EQ(settings.get(QStringLiteral("ServerPath")), dir.path());
+    EXPECT_EQ(settings.get(QStringLiteral("standalone")), QStringLiteral("1"));
+    EXPECT_EQ(settings.get(QStringLiteral("IsFirstStart_UpdMCDBPath")), dir.path());
+    EXPECT_EQ(MdlDAO::GetDatabasePath(globals), dir.path());
+}
+
+TEST_F(StartupTest, AnUpToDateMasterKeepsItsSchema)
+{
+    makeFolder({false, 1});
+    const QString before = masterSchema();
+    start();
+    EXPECT_EQ(masterSchema(), before);
+    EXPECT_EQ(configRows(),
+              QStringLiteral("CurrentCompany=0\nDatabasePath=%1\nUseDefaultPath=1").arg(dir.path()));
+}
+
+TEST_F(StartupTest, AnOlderMasterIsBroughtUpToDateAndKeepsItsRows)
+{
+    makeFolder({true, 3});
+    sql(QStringLiteral(
+        "update Config_Data set Config_Value = 'fifty-character-value-that-fits-the-old-column-xx' "
+        "where Config_Head = 'CurrentCompany'"));
+    start();
+
+    EXPECT_TRUE(MdlDAO::ColumnExists(globals, QStringLiteral("Company"), QStringLiteral("Database_Path")));
+    EXPECT_EQ(MdlDAO::GetColumnSize(globals, QStringLiteral("Config_Data"), QStringLiteral("Config_Value")),
+              255);
+    EXPECT_EQ(configRows(),
+              QStringLiteral("CurrentCompany=fifty-character-value-that-fits-the-old-column-xx\n"
+                             "DatabasePath=%1\nUseDefaultPath=1")
+                  .arg(dir.path()));
+    EXPECT_EQ(
+        Fixtures::sqlcipherShell(dir.filePath(QStringLiteral("MCLarkspur.mdb")),
+                                 QStringLiteral("SELECT count(*) FROM Company WHERE Database_Path = '';"),
+                                 DataLinks::CommonPassword),
+        QStringLiteral("3"));
+    EXPECT_EQ(settings.get(QStringLiteral("IsFirstStart_UpdMCDBPath")), dir.path());
+
+    // A second start finds nothing left to do.
+    const QString upgraded = masterSchema();
+    LauncherGlobals again;
+    FixedInstanceGuard guard(false);
+    Global::Main(again, StartupServices{app, settings, messages, guard, login});
+    EXPECT_EQ(masterSchema(), upgraded);
+}
+
+TEST_F(StartupTest, AValueColumnOfAnotherSizeIsLeftAlone)
+{
+    makeFolder({true, 0});
+    sql(QStringLiteral("create table Config_New (Config_Head VARCHAR(50), Config_Value VARCHAR(100))"));
+    sql(QStringLiteral("insert into Config_New select * from Config_Data"));
+    sql(QStringLiteral("drop table Config_Data"));
+    sql(QStringLiteral("alter table Config_New rename to Config_Data"));
+    start();
+    EXPECT_EQ(MdlDAO::GetColumnSize(globals, QStringLiteral("Config_Data"), QStringLiteral("Config_Value")),
+              100);
+    EXPECT_TRUE(MdlDAO::HasDatabasePathConfig(globals));
+}
+
+TEST_F(StartupTest, AnOlderMasterInALongFolderWithAnApostropheIsRecordedWhole)
+{
+    const QString folder = dir.filePath(QStringLiteral("O'Brien's accounting; the long application folder"));
+    ASSERT_GT(folder.size(), 50);
+    QDir().mkpath(folder);
+    AppFolderMaker::make(folder, {true, 0});
+    app.folder = folder;
+    app.productName = QStringLiteral("companydesk");
+    app.major = 2;
+    app.revision = 17;
+    FixedInstanceGuard guard(false);
+    Global::Main(globals, StartupServices{app, settings, messages, guard, login});
+    EXPECT_EQ(MdlDAO::GetDatabasePath(globals), folder);
+    EXPECT_EQ(MdlDAO::GetUseDefaultPath(globals), QStringLiteral("1"));
+    EXPECT_EQ(settings.get(QStringLiteral("IsFirstStart_UpdMCDBPath")), folder);
+}
+
+TEST_F(StartupTest, AMissingDataLinkFileStillShowsTheLoginWindowSilently)
+{
+    makeFolder();
+    QFile::remove(dir.filePath(QStringLiteral("MCdatalink.udl")));
+    start();
+    EXPECT_TRUE(messages.calls().isEmpty());
+    EXPECT_EQ(login.shown, 1);
+    EXPECT_EQ(globals.AppVersion, QStringLiteral("2.17"));
+    EXPECT_EQ(settings.get(QStringLiteral("ServerPath")), dir.path());
+    EXPECT_EQ(settings.get(QStringLiteral("standalone")), QStringLiteral("1"));
+    EXPECT_FALSE(settings.contains(QStringLiteral("IsFirstStart_UpdMCDBPath")));
+    ASSERT_TRUE(globals.MasterOpenError.has_value());
+    EXPECT_TRUE(globals.MasterOpenError->description().contains(QStringLiteral("MCdatalink.udl")));
+}
+
+TEST_F(StartupTest, AReadOnlyOlderMasterFailsTheUpgradeButTheStartGoesOn)
+{
+    makeFolder({true, 1});
+    const QString master = dir.filePath(QStringLiteral("MCLarkspur.mdb"));
+    const QByteArray before = Fixtures::readAll(master);
+    Unprivileged::makeReachable(dir.path());
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(master).constData(), 0444);
+    ::chmod(QFile::encodeName(dir.filePath(QStringLiteral("MCdatalink.udl"))).constData(), 0444);
+
+    const int status = Unprivileged::run([&] {
+        start();
+        if (login.shown != 1 || !messages.calls().isEmpty())
+            return 1;
+        if (globals.AppVersion != QStringLiteral("2.17"))
+            return 2;
+        // The upgrade stopped at its first change, so the rest of the opening did not run.
+        if (settings.contains(QStringLiteral("IsFirstStart_UpdMCDBPath")))
+            return 3;
+        return settings.get(QStringLiteral("standalone")) == QStringLiteral("1") ? 0 : 4;
+    });
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Fixtures::readAll(master), before) << "the read-only master is unchanged";
+}
+
+} // namespace

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "AppFolderMaker.h"
+#include "AppInfo.h"
+#include "DataLinks.h"
+#include "FileOperation.h"
+#include "ILauncherWindows.h"
+#include "LauncherGlobals.h"
+#include "LauncherServices.h"
+#include "MemorySettingsStore.h"
+#include "RecordingFatalError.h"
+#include "RecordingProgramStarter.h"
+#include "ScriptedFileOperationUi.h"
+#include "ScriptedMessageBox.h"
+#include "ScriptedModalHost.h"
+#include "ScriptedPickers.h"
+#include "ShellFileOperation.h"
+
+#include <QTemporaryDir>
+#include <functional>
+#include <gtest/gtest.h>
+
+// Stands in for the windows the login window and the chooser open, and records which were asked for.
+class FakeLauncherWindows : public ILauncherWindows
+{
+public:
+    void ShowChooseCompany() override
+    {
+        ++chooserShown;
+        if (onChooser)
+            onChooser();
+    }
+    void ShowLanMain() override { ++lanMainShown; }
+    void ShowLanConnection() override { ++lanConnectionShown; }
+
+    std::function<void()> onChooser;
+    int chooserShown = 0;
+    int lanMainShown = 0;
+    int lanConnectionShown = 0;
+};
+
+// An application folder made by the folder maker, the launcher's globals as the start-up leaves them
+// (master open, data folder read) and every service replaced by its scripted double.
+class WindowFixture : public ::testing::Test
+{
+protected:
+    WindowFixture()
+    {
+        root = dir.path();
+        app.folder = root;
+        app.productName = QStringLiteral("companydesk");
+        app.fileName = QStringLiteral("companydesk");
+        app.major = 2;
+        app.revision = 17;
+        files.setChunkSize(64 * 1024);
+    }
+
+    // Lays the folder out at root (the temporary folder, or a folder below it set by useFolder).
+    void makeFolder(int companies, bool legacy = false)
+    {
+        AppFolderMaker::make(root, {legacy, companies});
+        globals.MasterConnection.close();
+        globals.MasterConnection.setCursorLocation(Ado::UseClient);
+        globals.MasterConnection.open(DataLinks::MasterDataLinkReference(root));
+        globals.ServerPath = root;
+        globals.DatabasePath = root;
+        globals.AppVersion = QStringLiteral("2.17");
+    }
+
+    void useFolder(const QString& name)
+    {
+        root = dir.filePath(name);
+        app.folder = root;
+    }
+    QString path(const QString& relative) const { return root + QLatin1Char('/') + relative; }
+
+    QTemporaryDir dir;
+    QString root;
+    AppInfo app;
+    LauncherGlobals globals;
+    MemorySettingsStore settings;
+    ScriptedMessageBox messages;
+    RecordingFatalError fatal;
+    ScriptedModalHost modal;
+    RecordingProgramStarter starter;
+    ScriptedFolderPicker folders;
+    ScriptedFileOperationUi fileUi;
+    ShellFileOperation files{fileUi};
+    LauncherServices services{app, settings, messages, fatal, modal, starter, folders, files};
+    FakeLauncherWindows windows;
+};
