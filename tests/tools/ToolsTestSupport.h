@@ -1,0 +1,189 @@
+#pragma once
+
+// Helpers shared by the tools' tests: running the built programs, reading folders and databases back.
+
+#include "Connection.h"
+#include "DataLinks.h"
+#include "PathJoin.h"
+#include "Recordset.h"
+
+#include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QMap>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <QVector>
+#include <gtest/gtest.h>
+#include <ostream>
+
+// So that a failed comparison of texts prints them.
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
+
+namespace ToolsTest {
+
+// The build's bin/ folder, where mkappfolder and Larkspur.exe are; the tests run those very programs.
+// The test program itself is built into that folder too, which serves when the variable is not passed.
+inline QString binDir()
+{
+    QString dir = qEnvironmentVariable("COMPANYDESK_BIN_DIR");
+    if (dir.isEmpty())
+        dir = QCoreApplication::applicationDirPath();
+    EXPECT_TRUE(QFileInfo(joinPath({dir, QStringLiteral("mkappfolder")})).isExecutable())
+        << "no built mkappfolder in " << dir.toStdString();
+    return dir;
+}
+
+inline QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+inline bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
+}
+
+struct ProgramRun
+{
+    bool started = false;
+    bool finished = false;
+    int exitCode = -1;
+    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
+    QByteArray out;
+    QByteArray err;
+};
+
+inline ProgramRun runProgram(const QString& program, const QStringList& arguments,
+                             const QString& workingFolder = {},
+                             const QMap<QString, QString>& extraEnvironment = {},
+                             const QByteArray& input = {}, int timeoutMs = 120000)
+{
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
+        environment.insert(it.key(), it.value());
+    process.setProcessEnvironment(environment);
+    if (!workingFolder.isEmpty())
+        process.setWorkingDirectory(workingFolder);
+    process.start(program, arguments);
+    ProgramRun run;
+    run.started = process.waitForStarted(30000);
+    if (!run.started)
+        return run;
+    if (!input.isEmpty())
+        process.write(input);
+    process.closeWriteChannel();
+    run.finished = process.waitForFinished(timeoutMs);
+    if (!run.finished) {
+        process.kill();
+        process.waitForFinished(5000);
+    }
+    run.exitCode = process.exitCode();
+    run.exitStatus = process.exitStatus();
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+// Every entry below a folder (hidden ones too) with the bytes of each file, to prove that a refused run
+// changed nothing. Folders map to an empty array with a trailing "/" on their name.
+inline QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    QMap<QString, QByteArray> entries;
+    const QDir base(folder);
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info = it.fileInfo();
+        if (info.isDir() && !info.isSymLink())
+            entries.insert(base.relativeFilePath(path) + QLatin1Char('/'), {});
+        else
+            entries.insert(base.relativeFilePath(path), readBytes(path));
+    }
+    return entries;
+}
+
+// Names the entries that differ, rather than printing whole databases.
+inline QStringList differences(const QMap<QString, QByteArray>& before,
+                               const QMap<QString, QByteArray>& after)
+{
+    QStringList changed;
+    for (auto it = before.cbegin(); it != before.cend(); ++it) {
+        if (!after.contains(it.key()))
+            changed.append(QStringLiteral("removed ") + it.key());
+        else if (after.value(it.key()) != it.value())
+            changed.append(QStringLiteral("changed ") + it.key());
+    }
+    for (auto it = after.cbegin(); it != after.cend(); ++it)
+        if (!before.contains(it.key()))
+            changed.append(QStringLiteral("added ") + it.key());
+    return changed;
+}
+
+inline QStringList entryNames(const QString& folder)
+{
+    QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    names.sort();
+    return names;
+}
+
+inline void openDatabase(Connection& db, const QString& path)
+{
+    db.setCursorLocation(Ado::UseClient);
+    db.open(DataLinks::JetConnectionString(path));
+}
+
+// All rows of a query, each as its values in column order.
+inline QVector<QVector<QVariant>> rows(Connection& db, const QString& query)
+{
+    Recordset rs;
+    rs.open(query, db);
+    QVector<QVector<QVariant>> result;
+    const int count = rs.recordCount();
+    if (count > 0)
+        rs.moveFirst();
+    for (int i = 0; i < count; ++i) {
+        QVector<QVariant> row;
+        for (int c = 0; c < rs.fieldCount(); ++c)
+            row.append(rs.value(c));
+        result.append(row);
+        rs.moveNext();
+    }
+    rs.close();
+    return result;
+}
+
+inline QStringList fieldNames(Connection& db, const QString& table)
+{
+    Recordset rs;
+    rs.open(QStringLiteral("select * from ") + table, db);
+    QStringList names;
+    for (int c = 0; c < rs.fieldCount(); ++c)
+        names.append(rs.fieldName(c));
+    rs.close();
+    return names;
+}
+
+inline qlonglong scalar(Connection& db, const QString& query)
+{
+    const auto result = rows(db, query);
+    return result.isEmpty() || result.first().isEmpty() ? -1 : result.first().first().toLongLong();
+}
+
+} // namespace ToolsTest
