@@ -1,1 +1,53 @@
-// placeholder
+#include "Application.h"
+
+#include "AppError.h"
+#include "FatalError.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace {
+// The number the original runtime gave to an error it could not otherwise classify.
+constexpr long InternalErrorNumber = 51;
+} // namespace
+
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
+
+void Application::setIdentity(const QString& productName)
+{
+    setOrganizationName(productName);
+    setApplicationName(productName);
+}
+
+void Application::setFatalError(IFatalError* fatalError)
+{
+    m_fatalError = fatalError;
+}
+
+bool Application::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const AppError& error) {
+        reportEscaped(error.number(), error.description());
+    } catch (const std::exception& error) {
+        reportEscaped(InternalErrorNumber,
+                      QStringLiteral("Internal error: ") + QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        reportEscaped(InternalErrorNumber, QStringLiteral("Internal error: an unknown exception."));
+    }
+    // Only a recording report returns; the event counts as not handled.
+    return false;
+}
+
+void Application::reportEscaped(long number, const QString& description)
+{
+    if (m_fatalError != nullptr) {
+        m_fatalError->report(number, description);
+        return;
+    }
+    std::fprintf(stderr, "%s\n", qPrintable(runTimeErrorText(number, description)));
+    std::fflush(nullptr);
+    std::_Exit(1);
+}

@@ -1,1 +1,8 @@
-// placeholder
+#include "ExecModalHost.h"
+
+#include <QDialog>
+
+int ExecModalHost::showModal(QDialog& dialog)
+{
+    return dialog.exec();
+}

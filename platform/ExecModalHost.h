@@ -1,0 +1,10 @@
+#pragma once
+
+#include "ModalHost.h"
+
+// Shows each window with QDialog::exec().
+class ExecModalHost : public IModalHost
+{
+public:
+    int showModal(QDialog& dialog) override;
+};
