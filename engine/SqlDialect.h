@@ -26,5 +26,7 @@ bool parseAlterColumn(const QString& jetStatement, AlterColumn& out);
 int definedSizeOf(const QString& declaredType);
 // Whether a declared type holds text (and so has a length limit when it carries a size).
 bool isTextType(const QString& declaredType);
+// The most characters a column of this type may hold; 0 when unlimited (not text, or long text).
+int textLimitOf(const QString& declaredType);
 
 } // namespace SqlDialect
