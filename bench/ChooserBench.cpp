@@ -10,16 +10,16 @@
 #include "DataLinks.h"
 #include "LauncherGlobals.h"
 #include "LauncherServices.h"
+#include "LauncherWindows.h"
 #include "MdlDAO.h"
 #include "MemorySettingsStore.h"
 #include "RecordingFatalError.h"
 #include "RecordingProgramStarter.h"
+#include "ScriptedFileOperationUi.h"
 #include "ScriptedMessageBox.h"
 #include "ScriptedModalHost.h"
 #include "ScriptedPickers.h"
-#include "ScriptedFileOperationUi.h"
 #include "ShellFileOperation.h"
-#include "LauncherWindows.h"
 #include "frmChooseCompany.h"
 
 #include <QApplication>
@@ -35,8 +35,8 @@ int main(int argc, char** argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("companies"), QStringLiteral("Companies in the master."), QStringLiteral("N"),
-                      QStringLiteral("32767")});
+    parser.addOption({QStringLiteral("companies"), QStringLiteral("Companies in the master."),
+                      QStringLiteral("N"), QStringLiteral("32767")});
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Runs to measure."), QStringLiteral("R"),
                       QStringLiteral("5")});
     parser.process(app);

@@ -71,8 +71,8 @@ int main(int argc, char** argv)
 
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("companies"), QStringLiteral("Companies in the master."), QStringLiteral("N"),
-                      QStringLiteral("32767")});
+    parser.addOption({QStringLiteral("companies"), QStringLiteral("Companies in the master."),
+                      QStringLiteral("N"), QStringLiteral("32767")});
     parser.addOption({QStringLiteral("runs"), QStringLiteral("Starts to measure."), QStringLiteral("R"),
                       QStringLiteral("5")});
     parser.process(app);
@@ -100,9 +100,9 @@ int main(int argc, char** argv)
         const QList<QByteArray> figures = start.readAllStandardOutput().trimmed().split(' ');
         launcher << figures.value(0).toDouble();
         memory << figures.value(1).toDouble();
-        shell << BenchSupport::timeCommand(QStringLiteral("sqlcipher"), {folder + QStringLiteral("/MCLarkspur.mdb")},
-                                           "PRAGMA key='" + DataLinks::CommonPassword.toUtf8() +
-                                               "';\nSELECT * FROM Company;\n");
+        shell << BenchSupport::timeCommand(
+            QStringLiteral("sqlcipher"), {folder + QStringLiteral("/MCLarkspur.mdb")},
+            "PRAGMA key='" + DataLinks::CommonPassword.toUtf8() + "';\nSELECT * FROM Company;\n");
     }
     const double launcherMedian = BenchSupport::median(launcher);
     const double shellMedian = BenchSupport::median(shell);

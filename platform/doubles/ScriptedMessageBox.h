@@ -23,7 +23,11 @@ public:
 
     const QList<Call>& calls() const { return m_calls; }
     int pendingAnswers() const { return int(m_answers.size()); }
-    void clear() { m_calls.clear(); m_answers.clear(); }
+    void clear()
+    {
+        m_calls.clear();
+        m_answers.clear();
+    }
 
 private:
     QList<Call> m_calls;
