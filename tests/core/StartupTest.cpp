@@ -217,4 +217,38 @@ TEST_F(StartupTest, AReadOnlyOlderMasterFailsTheUpgradeButTheStartGoesOn)
     EXPECT_EQ(Fixtures::readAll(master), before) << "the read-only master is unchanged";
 }
 
+TEST_F(StartupTest, AMasterWrittenByTheSqlcipherShellIsUpgradedAndStillOpensThere)
+{
+    const QString master = dir.filePath(QStringLiteral("MCLarkspur.mdb"));
+    const QString made = Fixtures::sqlcipherShell(
+        master,
+        QStringLiteral("CREATE TABLE Company (COMPANY_ID SMALLINT, COMPANY_NAME VARCHAR(255), COMPANY_PATH "
+                       "VARCHAR(255), IS_SELECT SMALLINT, IS_DELETED SMALLINT, DATABASE_NAME VARCHAR(255));\n"
+                       "CREATE INDEX CompanyName ON Company (COMPANY_NAME);\n"
+                       "CREATE TABLE Config_Data (Config_Head VARCHAR(50), Config_Value VARCHAR(50));\n"
+                       "INSERT INTO Config_Data VALUES ('CurrentCompany', '1');\n"
+                       "INSERT INTO Company VALUES (1, 'Shellmade Trading', '', 0, 0, '1.mdb');"),
+        DataLinks::CommonPassword);
+    ASSERT_TRUE(made.isEmpty()) << made.toStdString();
+    DataLinks::CreateUDLFile(DataLinks::JetConnectionString(master),
+                             dir.filePath(QStringLiteral("MCdatalink.udl")));
+
+    start();
+
+    EXPECT_EQ(settings.get(QStringLiteral("IsFirstStart_UpdMCDBPath")), dir.path())
+        << "the start-up ran through";
+    EXPECT_EQ(Fixtures::sqlcipherShell(
+                  master, QStringLiteral("SELECT COMPANY_NAME || '|' || Database_Path FROM Company;"),
+                  DataLinks::CommonPassword),
+              QStringLiteral("Shellmade Trading|"));
+    EXPECT_EQ(configRows(),
+              QStringLiteral("CurrentCompany=1\nDatabasePath=%1\nUseDefaultPath=1").arg(dir.path()));
+    const QString schema = masterSchema();
+    EXPECT_TRUE(schema.contains(QStringLiteral("Config_Value VARCHAR(255)"))) << schema.toStdString();
+    EXPECT_TRUE(schema.contains(QStringLiteral("CREATE INDEX CompanyName"))) << schema.toStdString();
+    const QByteArray bytes = Fixtures::readAll(master);
+    for (const char* plain : {"Config_Data", "Shellmade", "CurrentCompany", "SQLite format 3"})
+        EXPECT_FALSE(bytes.contains(plain)) << plain;
+}
+
 } // namespace
