@@ -7,21 +7,7 @@
 #include "AppInfo.h"
 #include "BenchSupport.h"
 #include "DataLinks.h"
-#include "ExecModalHost.h"
-#include "Global.h"
-#include "LauncherGlobals.h"
-#include "LauncherServices.h"
-#include "LauncherWindows.h"
-#include "LockFileInstanceGuard.h"
-#include "LoginWindowHost.h"
-#include "PosixProgramStarter.h"
-#include "QtFatalError.h"
-#include "QtFileOperationUi.h"
-#include "QtMessageBox.h"
-#include "QtPickers.h"
-#include "QtSettingsStore.h"
-#include "ShellFileOperation.h"
-#include "frmLogin.h"
+#include "DesktopLauncher.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -39,24 +25,12 @@ int startOnce(int argc, char** argv, const QString& folder)
     QApplication app(argc, argv);
     AppInfo info = AppInfo::current(QStringLiteral("companydesk"));
     info.folder = folder;
-    QtMessageBox messages(info.productName);
-    QtFatalError fatal(messages, info.productName);
-    QtSettingsStore settings(info.productName);
-    if (settings.get(QStringLiteral("companyid")).isEmpty())
-        settings.save(QStringLiteral("companyid"), QStringLiteral("1"));
-    LockFileInstanceGuard instances(info.productName);
-    ExecModalHost modal;
-    PosixProgramStarter starter;
-    QtFolderPicker folders;
-    QtFileOperationUi fileUi(info.productName);
-    ShellFileOperation files(fileUi);
-    LauncherGlobals globals;
-    const LauncherServices services{info, settings, messages, fatal, modal, starter, folders, files};
-    LauncherWindows windows(globals, services);
-    LoginWindowHost login(globals, services, windows);
-    Global::Main(globals, StartupServices{info, settings, messages, instances, login});
+    DesktopLauncher launcher(info);
+    if (launcher.settings().get(QStringLiteral("companyid")).isEmpty())
+        launcher.settings().save(QStringLiteral("companyid"), QStringLiteral("1"));
+    launcher.start();
     QCoreApplication::processEvents();
-    if (login.window() == nullptr || !login.window()->isVisible())
+    if (!launcher.loginShown())
         return 1;
     std::printf("%.4f %.1f\n", BenchSupport::secondsSinceProcessStart(), BenchSupport::peakResidentMiB());
     return 0;

@@ -1,5 +1,7 @@
 #include "PosixProgramStarter.h"
 
+#include "ShellPath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -16,46 +18,9 @@ extern char** environ;
 
 namespace {
 
-bool existsAsWritten(const QString& path)
-{
-    struct stat st
-    {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-}
-
 QString joined(const QString& folder, const QString& name)
 {
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
-// The names the programs pass were written for a filesystem that ignores case: a component that does not
-// exist as written becomes the single entry of its folder that matches it ignoring case. When none or
-// several match, the rest is kept as written (and then does not exist).
-QString resolveIgnoringCase(const QString& absolutePath)
-{
-    const QStringList parts = QDir::cleanPath(absolutePath).split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    QString current = QStringLiteral("/");
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        const QString written = joined(current, parts[i]);
-        if (existsAsWritten(written)) {
-            current = written;
-            continue;
-        }
-        const QStringList entries =
-            QDir(current).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        QStringList found;
-        for (const QString& entry : entries) {
-            if (entry.compare(parts[i], Qt::CaseInsensitive) == 0)
-                found.append(entry);
-        }
-        if (found.size() != 1) {
-            for (qsizetype j = i; j < parts.size(); ++j)
-                current = joined(current, parts[j]);
-            return current;
-        }
-        current = joined(current, found.first());
-    }
-    return current;
 }
 
 bool isWindowsProgram(const QString& path)
@@ -167,13 +132,13 @@ int PosixProgramStarter::start(const QString& file, const QString& parameters, c
                                int /*showCommand*/)
 {
     const QString given = directory.isEmpty() ? QDir::currentPath() : directory;
-    const QString folder = resolveIgnoringCase(QFileInfo(given).absoluteFilePath());
+    const QString folder = ShellPath::resolve(QFileInfo(given).absoluteFilePath());
     if (!QFileInfo(folder).isDir())
         return ShellCode::PathNotFound;
     if (file.isEmpty())
         return ShellCode::FileNotFound;
 
-    const QString program = resolveIgnoringCase(QDir::isAbsolutePath(file) ? file : joined(folder, file));
+    const QString program = ShellPath::resolve(QDir::isAbsolutePath(file) ? file : joined(folder, file));
     const QFileInfo programInfo(program);
     if (!programInfo.exists())
         return QFileInfo(programInfo.path()).isDir() ? ShellCode::FileNotFound : ShellCode::PathNotFound;

@@ -1,3 +1,4 @@
+#include "ChildProcess.h"
 #include "FileOpTestSupport.h"
 #include "ScriptedFileOperationUi.h"
 #include "ShellFileOperation.h"
@@ -164,7 +165,7 @@ TEST(CopyFailure, FullDiskLeavesNoPartialFile)
         const QString target = dir.path() + "/dst";
         QDir().mkpath(target);
 
-        const int status = runInChild([&] {
+        const int status = ChildProcess::run([&] {
             // A file may grow only to the limit, as on a disk that is full; the write then fails with EFBIG.
             const rlimit limit{c.limit, c.limit};
             if (::setrlimit(RLIMIT_FSIZE, &limit) != 0 || ::signal(SIGXFSZ, SIG_IGN) == SIG_ERR)

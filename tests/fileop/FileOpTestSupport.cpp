@@ -51,25 +51,6 @@ QStringList tree(const QString& root)
     return entries;
 }
 
-int runInChild(const std::function<int()>& body)
-{
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return 201;
-    if (pid == 0) {
-        const int status = body();
-        std::fflush(nullptr);
-        ::_exit(status);
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid)
-        return 204;
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
-}
-
 void setTimes(const QString& path, qint64 secondsSinceEpoch)
 {
     const timespec times[2] = {{secondsSinceEpoch, 0}, {secondsSinceEpoch, 0}};

@@ -15,8 +15,6 @@ QByteArray readFile(const QString& path);
 QByteArray patternData(qint64 size, char seed);
 // Every entry below root, hidden ones too, relative and sorted; folders end with "/".
 QStringList tree(const QString& root);
-// Runs body in a forked child with the same privileges; returns its exit status (128 + signal if killed).
-int runInChild(const std::function<int()>& body);
 // Sets a file's or folder's modification and access time.
 void setTimes(const QString& path, qint64 secondsSinceEpoch);
 // mode (permission bits) and modification time in seconds.

@@ -1,5 +1,7 @@
 #include "Unprivileged.h"
 
+#include "ChildProcess.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <cstdio>
@@ -20,26 +22,14 @@ int run(const std::function<int()>& body)
         return 200; // the system lacks the user: a visible failure, never a skip
     const uid_t uid = user->pw_uid;
     const gid_t gid = grp->gr_gid;
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0)
-        return 201;
-    if (pid == 0) {
+    return ChildProcess::run([&] {
         if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 ||
             ::setresuid(uid, uid, uid) != 0)
-            ::_exit(202);
+            return 202;
         if (::geteuid() == 0)
-            ::_exit(203);
-        const int status = body();
-        std::fflush(nullptr);
-        ::_exit(status);
-    }
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid)
-        return 204;
-    if (WIFEXITED(status))
-        return WEXITSTATUS(status);
-    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+            return 203;
+        return body();
+    });
 }
 
 void makeReachable(const QString& path)
