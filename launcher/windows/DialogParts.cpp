@@ -1,6 +1,7 @@
 #include "DialogParts.h"
 
 #include <QDialog>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -29,6 +30,23 @@ QLabel* caption(QDialog* dialog, const QString& name, const QString& text, QLine
     label->setBuddy(box);
     box->setAccessibleName(text);
     return label;
+}
+
+void okCancel(QDialog* dialog, QPushButton*& ok, QPushButton*& cancel)
+{
+    ok = button(dialog, QStringLiteral("OKButton"), QStringLiteral("ตกลง"));
+    ok->setDefault(true);
+    cancel = button(dialog, QStringLiteral("CancelButton"), QStringLiteral("ยกเลิก"));
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+}
+
+QHBoxLayout* buttonRow(QPushButton* ok, QPushButton* cancel)
+{
+    auto* row = new QHBoxLayout;
+    row->addStretch();
+    row->addWidget(ok);
+    row->addWidget(cancel);
+    return row;
 }
 
 } // namespace DialogParts

@@ -18,9 +18,7 @@ frmAddCompany::frmAddCompany(LauncherGlobals& globals, const LauncherServices& s
 {
     setObjectName(QStringLiteral("frmAddCompany"));
     setWindowTitle(QStringLiteral("# เพิ่มข้อมูลบริษัท #"));
-    OKButton = DialogParts::button(this, QStringLiteral("OKButton"), QStringLiteral("ตกลง"));
-    OKButton->setDefault(true);
-    CancelButton = DialogParts::button(this, QStringLiteral("CancelButton"), QStringLiteral("ยกเลิก"));
+    DialogParts::okCancel(this, OKButton, CancelButton);
     txtCompanyName = DialogParts::textBox(this, QStringLiteral("txtCompanyName"));
     lblUserName =
         DialogParts::caption(this, QStringLiteral("lblUserName"), QStringLiteral("ชื่อบริษัท"), txtCompanyName);
@@ -29,17 +27,12 @@ frmAddCompany::frmAddCompany(LauncherGlobals& globals, const LauncherServices& s
     layout->addWidget(lblUserName, 0, 0);
     layout->addWidget(txtCompanyName, 0, 1);
     layout->setColumnMinimumWidth(1, 260);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKButton);
-    buttons->addWidget(CancelButton);
-    layout->addLayout(buttons, 1, 0, 1, 2);
+    layout->addLayout(DialogParts::buttonRow(OKButton, CancelButton), 1, 0, 1, 2);
 
     setTabOrder(OKButton, CancelButton);
     setTabOrder(CancelButton, txtCompanyName);
 
     connect(OKButton, &QPushButton::clicked, this, &frmAddCompany::OKButton_Click);
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
 bool frmAddCompany::event(QEvent* event)

@@ -23,9 +23,7 @@ frmEditCompany::frmEditCompany(LauncherGlobals& globals, const LauncherServices&
 {
     setObjectName(QStringLiteral("frmEditCompany"));
     setWindowTitle(QStringLiteral("# แก้ไขข้อมูลบริษัท #"));
-    OKButton = DialogParts::button(this, QStringLiteral("OKButton"), QStringLiteral("ตกลง"));
-    OKButton->setDefault(true);
-    CancelButton = DialogParts::button(this, QStringLiteral("CancelButton"), QStringLiteral("ยกเลิก"));
+    DialogParts::okCancel(this, OKButton, CancelButton);
     txtCompanyName = DialogParts::textBox(this, QStringLiteral("txtCompanyName"));
     lblUserName =
         DialogParts::caption(this, QStringLiteral("lblUserName"), QStringLiteral("ชื่อบริษัท"), txtCompanyName);
@@ -43,11 +41,7 @@ frmEditCompany::frmEditCompany(LauncherGlobals& globals, const LauncherServices&
     layout->addWidget(Label2, 2, 0);
     layout->addWidget(txtDatabaseName, 2, 1);
     layout->setColumnMinimumWidth(1, 260);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    buttons->addWidget(OKButton);
-    buttons->addWidget(CancelButton);
-    layout->addLayout(buttons, 3, 0, 1, 2);
+    layout->addLayout(DialogParts::buttonRow(OKButton, CancelButton), 3, 0, 1, 2);
 
     setTabOrder(OKButton, CancelButton);
     setTabOrder(CancelButton, txtCompanyName);
@@ -55,7 +49,6 @@ frmEditCompany::frmEditCompany(LauncherGlobals& globals, const LauncherServices&
     setTabOrder(txtCompanyID, txtDatabaseName);
 
     connect(OKButton, &QPushButton::clicked, this, &frmEditCompany::OKButton_Click);
-    connect(CancelButton, &QPushButton::clicked, this, &QDialog::reject);
 
     runWindowEvent(m_services.fatal, [this, &chooser] { Form_Load(chooser); });
 }

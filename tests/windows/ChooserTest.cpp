@@ -23,12 +23,6 @@ namespace {
 class ChooserTest : public WindowFixture
 {
 protected:
-    std::unique_ptr<frmChooseCompany> openChooser()
-    {
-        auto chooser = std::make_unique<frmChooseCompany>(globals, services, windows);
-        chooser->show();
-        return chooser;
-    }
     // Clicks the data row of the grid that shows the identifier (grid row 1 is the first data row).
     void pick(frmChooseCompany& chooser, int gridRow)
     {
@@ -52,7 +46,6 @@ protected:
         Recordset rs = MdlDAO::GetCompanyList(globals);
         return rs.recordCount();
     }
-    void sql(const QString& statement) { globals.MasterConnection.execute(statement); }
 };
 
 TEST_F(ChooserTest, TheGridShowsItsHeaderAndEveryCompanyCentred)

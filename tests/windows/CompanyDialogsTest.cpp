@@ -22,12 +22,6 @@ namespace {
 class CompanyDialogsTest : public WindowFixture
 {
 protected:
-    std::unique_ptr<frmChooseCompany> openChooser()
-    {
-        auto chooser = std::make_unique<frmChooseCompany>(globals, services, windows);
-        chooser->show();
-        return chooser;
-    }
     // Queues a person's use of the add dialog: type the name, press OK (and, when the dialog stays open
     // after an error, Cancel).
     void scriptAdd(const QString& name, bool expectOpenAfterOk = false)
@@ -51,7 +45,6 @@ protected:
             names << Convert::toText(rs.value(QStringLiteral("COMPANY_NAME")));
         return names;
     }
-    void sql(const QString& statement) { globals.MasterConnection.execute(statement); }
 };
 
 TEST_F(CompanyDialogsTest, AddingCreatesTheRowAndCopiesTheTemplateIntoTheCompanysFolder)

@@ -15,10 +15,12 @@
 #include "ScriptedModalHost.h"
 #include "ScriptedPickers.h"
 #include "ShellFileOperation.h"
+#include "frmChooseCompany.h"
 
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
+#include <memory>
 
 // Stands in for the windows the login window and the chooser open, and records which were asked for.
 class FakeLauncherWindows : public ILauncherWindows
@@ -66,6 +68,16 @@ protected:
         globals.DatabasePath = root;
         globals.AppVersion = QStringLiteral("2.17");
     }
+
+    // The chooser as the login window opens it, shown.
+    std::unique_ptr<frmChooseCompany> openChooser()
+    {
+        auto chooser = std::make_unique<frmChooseCompany>(globals, services, windows);
+        chooser->show();
+        return chooser;
+    }
+    // A statement on the open master connection, to arrange what a test needs.
+    void sql(const QString& statement) { globals.MasterConnection.execute(statement); }
 
     void useFolder(const QString& name)
     {
