@@ -3,11 +3,11 @@
 // and read its Company table. Each start runs in a fresh process, as a person's start would.
 //
 //   bench_startup [--companies N] [--runs R]
-#include "AppFolderMaker.h"
-#include "AppInfo.h"
-#include "BenchSupport.h"
-#include "DataLinks.h"
-#include "DesktopLauncher.h"
+#include "bench/BenchSupport.h"
+#include "launcher/core/DataLinks.h"
+#include "launcher/windows/DesktopLauncher.h"
+#include "platform/AppInfo.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,4 +1,4 @@
-#include "AppError.h"
+#include "engine/AppError.h"
 
 AppError::AppError(long number, QString description)
     : m_number(number), m_description(std::move(description)),

@@ -1,11 +1,11 @@
-#include "Connection.h"
+#include "engine/Connection.h"
 
-#include "AppError.h"
-#include "ConnectionString.h"
-#include "DataLinkFile.h"
-#include "SqlDialect.h"
-#include "SqlText.h"
-#include "Sqlite.h"
+#include "engine/AppError.h"
+#include "engine/ConnectionString.h"
+#include "engine/DataLinkFile.h"
+#include "engine/SqlDialect.h"
+#include "engine/SqlText.h"
+#include "engine/Sqlite.h"
 
 #include <QFile>
 #include <QRegularExpression>

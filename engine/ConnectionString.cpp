@@ -1,6 +1,6 @@
-#include "ConnectionString.h"
+#include "engine/ConnectionString.h"
 
-#include "AppError.h"
+#include "engine/AppError.h"
 
 namespace {
 

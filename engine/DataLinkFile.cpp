@@ -1,6 +1,6 @@
-#include "DataLinkFile.h"
+#include "engine/DataLinkFile.h"
 
-#include "AppError.h"
+#include "engine/AppError.h"
 
 #include <QFile>
 #include <QStringList>

@@ -1,7 +1,7 @@
-#include "DatabaseFile.h"
+#include "engine/DatabaseFile.h"
 
-#include "AppError.h"
-#include "Sqlite.h"
+#include "engine/AppError.h"
+#include "engine/Sqlite.h"
 
 #include <QFile>
 #include <cerrno>

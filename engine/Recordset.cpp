@@ -1,9 +1,9 @@
-#include "Recordset.h"
+#include "engine/Recordset.h"
 
-#include "AppError.h"
-#include "SqlDialect.h"
-#include "SqlText.h"
-#include "Sqlite.h"
+#include "engine/AppError.h"
+#include "engine/SqlDialect.h"
+#include "engine/SqlText.h"
+#include "engine/Sqlite.h"
 
 #include <QRegularExpression>
 

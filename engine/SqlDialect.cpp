@@ -1,6 +1,6 @@
-#include "SqlDialect.h"
+#include "engine/SqlDialect.h"
 
-#include "SqlText.h"
+#include "engine/SqlText.h"
 
 #include <QHash>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
-#include "Sqlite.h"
+#include "engine/Sqlite.h"
 
-#include "SqlText.h"
+#include "engine/SqlText.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
-#include "AppInfo.h"
-#include "Application.h"
-#include "DesktopLauncher.h"
+#include "launcher/windows/DesktopLauncher.h"
+#include "platform/AppInfo.h"
+#include "platform/Application.h"
 
 int main(int argc, char** argv)
 {

@@ -1,7 +1,7 @@
-#include "Application.h"
+#include "platform/Application.h"
 
-#include "AppError.h"
-#include "FatalError.h"
+#include "engine/AppError.h"
+#include "platform/FatalError.h"
 
 #include <cstdio>
 #include <cstdlib>

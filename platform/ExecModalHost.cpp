@@ -1,4 +1,4 @@
-#include "ExecModalHost.h"
+#include "platform/ExecModalHost.h"
 
 #include <QDialog>
 

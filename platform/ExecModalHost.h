@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModalHost.h"
+#include "platform/ModalHost.h"
 
 // Shows each window with QDialog::exec().
 class ExecModalHost : public IModalHost

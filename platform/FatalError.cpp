@@ -1,6 +1,6 @@
-#include "FatalError.h"
+#include "platform/FatalError.h"
 
-#include "AppError.h"
+#include "engine/AppError.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "LockFileInstanceGuard.h"
+#include "platform/LockFileInstanceGuard.h"
 
 #include <QDir>
 #include <QStandardPaths>

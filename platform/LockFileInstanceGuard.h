@@ -1,6 +1,6 @@
 #pragma once
 
-#include "InstanceGuard.h"
+#include "platform/InstanceGuard.h"
 
 #include <QLockFile>
 #include <QString>

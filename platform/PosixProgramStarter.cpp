@@ -1,6 +1,6 @@
-#include "PosixProgramStarter.h"
+#include "platform/PosixProgramStarter.h"
 
-#include "ShellPath.h"
+#include "platform/ShellPath.h"
 
 #include <QDir>
 #include <QFile>

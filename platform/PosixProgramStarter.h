@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ProgramStarter.h"
+#include "platform/ProgramStarter.h"
 
 // Starts programs with fork and exec, detached (the launcher neither waits for nor keeps them), in the
 // given working folder. The file and folder names are looked up ignoring case where they do not exist

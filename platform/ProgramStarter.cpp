@@ -1,4 +1,4 @@
-#include "ProgramStarter.h"
+#include "platform/ProgramStarter.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
-#include "QtFatalError.h"
+#include "platform/QtFatalError.h"
 
-#include "MessageBox.h"
+#include "platform/MessageBox.h"
 
 #include <cstdio>
 #include <cstdlib>

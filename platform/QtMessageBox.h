@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MessageBox.h"
+#include "platform/MessageBox.h"
 
 // Message boxes shown with QMessageBox, application-modal, titled with the program's title unless the
 // caller names one.

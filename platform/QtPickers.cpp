@@ -1,4 +1,4 @@
-#include "QtPickers.h"
+#include "platform/QtPickers.h"
 
 #include <QApplication>
 #include <QFileDialog>

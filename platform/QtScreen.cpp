@@ -1,4 +1,4 @@
-#include "QtScreen.h"
+#include "platform/QtScreen.h"
 
 #include <QCoreApplication>
 #include <QCursor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScreenPointer.h"
+#include "platform/ScreenPointer.h"
 
 // The program-wide pointer as the application's override cursor. Busy is a state, not a count: setting
 // it twice and back to normal once gives the normal pointer again, as assigning the screen's pointer

@@ -1,4 +1,4 @@
-#include "QtSettingsStore.h"
+#include "platform/QtSettingsStore.h"
 
 #include <QSettings>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "SettingsStore.h"
+#include "platform/SettingsStore.h"
 
 // The per-user settings of one product (organisation and application both the product name), group
 // "data", through QSettings in its native place ($XDG_CONFIG_HOME/<product>/<product>.conf on Linux).

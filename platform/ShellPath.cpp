@@ -1,4 +1,4 @@
-#include "ShellPath.h"
+#include "platform/ShellPath.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,7 +1,7 @@
-#include "Common.h"
+#include "shared/Common.h"
 
-#include "FileOperation.h"
-#include "modFileSys.h"
+#include "platform/fileop/FileOperation.h"
+#include "shared/modFileSys.h"
 
 namespace Common {
 

@@ -1,7 +1,7 @@
-#include "modFileSys.h"
+#include "shared/modFileSys.h"
 
-#include "AppError.h"
-#include "ShellPath.h"
+#include "engine/AppError.h"
+#include "platform/ShellPath.h"
 
 #include <QFileInfo>
 

@@ -1,13 +1,13 @@
-#include "AppError.h"
-#include "Common.h"
-#include "Convert.h"
-#include "FileOperation.h"
-#include "LauncherGlobals.h"
-#include "MdlDAO.h"
-#include "PathJoin.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
-#include "modFileSys.h"
+#include "engine/AppError.h"
+#include "engine/Convert.h"
+#include "launcher/core/LauncherGlobals.h"
+#include "launcher/core/MdlDAO.h"
+#include "launcher/core/SettingsKeys.h"
+#include "platform/PathJoin.h"
+#include "platform/SettingsStore.h"
+#include "platform/fileop/FileOperation.h"
+#include "shared/Common.h"
+#include "shared/modFileSys.h"
 
 namespace MdlDAO {
 

@@ -1,10 +1,10 @@
-#include "DataLinks.h"
+#include "launcher/core/DataLinks.h"
 
-#include "AppError.h"
-#include "ConnectionString.h"
-#include "LauncherGlobals.h"
-#include "MdlDAO.h"
-#include "PathJoin.h"
+#include "engine/AppError.h"
+#include "engine/ConnectionString.h"
+#include "launcher/core/LauncherGlobals.h"
+#include "launcher/core/MdlDAO.h"
+#include "platform/PathJoin.h"
 
 #include <QByteArray>
 #include <QFile>

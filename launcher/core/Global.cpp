@@ -1,14 +1,14 @@
-#include "Global.h"
+#include "launcher/core/Global.h"
 
-#include "AppInfo.h"
-#include "Connection.h"
-#include "DataLinks.h"
-#include "InstanceGuard.h"
-#include "LauncherGlobals.h"
-#include "MdlDAO.h"
-#include "MessageBox.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
+#include "engine/Connection.h"
+#include "launcher/core/DataLinks.h"
+#include "launcher/core/LauncherGlobals.h"
+#include "launcher/core/MdlDAO.h"
+#include "launcher/core/SettingsKeys.h"
+#include "platform/AppInfo.h"
+#include "platform/InstanceGuard.h"
+#include "platform/MessageBox.h"
+#include "platform/SettingsStore.h"
 
 #include <QFileInfo>
 #include <exception>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppError.h"
-#include "Connection.h"
+#include "engine/AppError.h"
+#include "engine/Connection.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,10 +1,10 @@
-#include "MdlDAO.h"
+#include "launcher/core/MdlDAO.h"
 
-#include "AppError.h"
-#include "Convert.h"
-#include "LauncherGlobals.h"
-#include "SettingsKeys.h"
-#include "SettingsStore.h"
+#include "engine/AppError.h"
+#include "engine/Convert.h"
+#include "launcher/core/LauncherGlobals.h"
+#include "launcher/core/SettingsKeys.h"
+#include "platform/SettingsStore.h"
 
 #include <limits>
 

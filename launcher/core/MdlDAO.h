@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Recordset.h"
+#include "engine/Recordset.h"
 
 #include <QString>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "CompanyGridModel.h"
+#include "launcher/windows/CompanyGridModel.h"
 
 #include <QApplication>
 #include <QPalette>

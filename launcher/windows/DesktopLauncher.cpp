@@ -1,7 +1,7 @@
-#include "DesktopLauncher.h"
+#include "launcher/windows/DesktopLauncher.h"
 
-#include "Global.h"
-#include "frmLogin.h"
+#include "launcher/core/Global.h"
+#include "launcher/windows/frmLogin.h"
 
 DesktopLauncher::DesktopLauncher(const AppInfo& info)
     : m_info(info), m_messages(m_info.productName), m_fatal(m_messages, m_info.productName),

@@ -1,19 +1,19 @@
 #pragma once
 
-#include "AppInfo.h"
-#include "ExecModalHost.h"
-#include "LauncherGlobals.h"
-#include "LauncherServices.h"
-#include "LauncherWindows.h"
-#include "LockFileInstanceGuard.h"
-#include "LoginWindowHost.h"
-#include "PosixProgramStarter.h"
-#include "QtFatalError.h"
-#include "QtFileOperationUi.h"
-#include "QtMessageBox.h"
-#include "QtPickers.h"
-#include "QtSettingsStore.h"
-#include "ShellFileOperation.h"
+#include "launcher/core/LauncherGlobals.h"
+#include "launcher/windows/LauncherServices.h"
+#include "launcher/windows/LauncherWindows.h"
+#include "launcher/windows/LoginWindowHost.h"
+#include "platform/AppInfo.h"
+#include "platform/ExecModalHost.h"
+#include "platform/LockFileInstanceGuard.h"
+#include "platform/PosixProgramStarter.h"
+#include "platform/QtFatalError.h"
+#include "platform/QtMessageBox.h"
+#include "platform/QtPickers.h"
+#include "platform/QtSettingsStore.h"
+#include "platform/fileop/QtFileOperationUi.h"
+#include "platform/fileop/ShellFileOperation.h"
 
 // The launcher with the desktop's real services, as the program runs it: the services, the globals and
 // the windows, owned together for the whole run.

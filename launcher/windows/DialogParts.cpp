@@ -1,4 +1,4 @@
-#include "DialogParts.h"
+#include "launcher/windows/DialogParts.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

@@ -1,10 +1,10 @@
-#include "LauncherWindows.h"
+#include "launcher/windows/LauncherWindows.h"
 
-#include "LauncherGlobals.h"
-#include "LauncherServices.h"
-#include "MessageBox.h"
-#include "ModalHost.h"
-#include "frmChooseCompany.h"
+#include "launcher/core/LauncherGlobals.h"
+#include "launcher/windows/LauncherServices.h"
+#include "launcher/windows/frmChooseCompany.h"
+#include "platform/MessageBox.h"
+#include "platform/ModalHost.h"
 
 LauncherWindows::LauncherWindows(LauncherGlobals& globals, const LauncherServices& services)
     : m_globals(globals), m_services(services)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ILauncherWindows.h"
+#include "launcher/windows/ILauncherWindows.h"
 
 struct LauncherGlobals;
 struct LauncherServices;

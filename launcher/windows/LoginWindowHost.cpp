@@ -1,8 +1,8 @@
-#include "LoginWindowHost.h"
+#include "launcher/windows/LoginWindowHost.h"
 
-#include "FatalError.h"
-#include "LauncherServices.h"
-#include "frmLogin.h"
+#include "launcher/windows/LauncherServices.h"
+#include "launcher/windows/frmLogin.h"
+#include "platform/FatalError.h"
 
 LoginWindowHost::LoginWindowHost(LauncherGlobals& globals, const LauncherServices& services,
                                  ILauncherWindows& windows)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Global.h"
+#include "launcher/core/Global.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
-#include "ShellExe.h"
+#include "launcher/windows/ShellExe.h"
 
-#include "AppError.h"
-#include "ProgramStarter.h"
+#include "engine/AppError.h"
+#include "platform/ProgramStarter.h"
 
 #include <QHash>
 

@@ -1,6 +1,6 @@
-#include "WindowArt.h"
+#include "launcher/windows/WindowArt.h"
 
-#include "Twips.h"
+#include "platform/Twips.h"
 
 #include <QFrame>
 #include <QLabel>

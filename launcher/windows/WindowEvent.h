@@ -1,7 +1,7 @@
 #pragma once
 
-#include "AppError.h"
-#include "FatalError.h"
+#include "engine/AppError.h"
+#include "platform/FatalError.h"
 
 #include <exception>
 

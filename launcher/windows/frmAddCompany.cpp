@@ -1,10 +1,10 @@
-#include "frmAddCompany.h"
+#include "launcher/windows/frmAddCompany.h"
 
-#include "DialogParts.h"
-#include "LauncherServices.h"
-#include "MdlDAO.h"
-#include "MessageBox.h"
-#include "WindowEvent.h"
+#include "launcher/core/MdlDAO.h"
+#include "launcher/windows/DialogParts.h"
+#include "launcher/windows/LauncherServices.h"
+#include "launcher/windows/WindowEvent.h"
+#include "platform/MessageBox.h"
 
 #include <QEvent>
 #include <QGridLayout>

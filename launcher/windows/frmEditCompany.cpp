@@ -1,13 +1,13 @@
-#include "frmEditCompany.h"
+#include "launcher/windows/frmEditCompany.h"
 
-#include "AppError.h"
-#include "Convert.h"
-#include "DialogParts.h"
-#include "LauncherServices.h"
-#include "MdlDAO.h"
-#include "MessageBox.h"
-#include "WindowEvent.h"
-#include "frmChooseCompany.h"
+#include "engine/AppError.h"
+#include "engine/Convert.h"
+#include "launcher/core/MdlDAO.h"
+#include "launcher/windows/DialogParts.h"
+#include "launcher/windows/LauncherServices.h"
+#include "launcher/windows/WindowEvent.h"
+#include "launcher/windows/frmChooseCompany.h"
+#include "platform/MessageBox.h"
 
 #include <QEvent>
 #include <QGridLayout>

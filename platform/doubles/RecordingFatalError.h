@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FatalError.h"
+#include "platform/FatalError.h"
 
 #include <QList>
 

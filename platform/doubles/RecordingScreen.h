@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ScreenPointer.h"
+#include "platform/ScreenPointer.h"
 
 #include <QList>
 

@@ -1,4 +1,4 @@
-#include "ScriptedMessageBox.h"
+#include "platform/doubles/ScriptedMessageBox.h"
 
 #include <QtGlobal>
 

@@ -1,4 +1,4 @@
-#include "ScriptedModalHost.h"
+#include "platform/doubles/ScriptedModalHost.h"
 
 #include <QCoreApplication>
 #include <QDialog>

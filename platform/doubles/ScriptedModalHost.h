@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ModalHost.h"
+#include "platform/ModalHost.h"
 
 #include <QList>
 #include <QString>

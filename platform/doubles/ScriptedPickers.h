@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FolderPicker.h"
+#include "platform/FolderPicker.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
-#include "CopyJob.h"
+#include "platform/fileop/CopyJob.h"
 
-#include "ExclusiveFileLock.h"
-#include "FileCopier.h"
-#include "FileOpMessages.h"
-#include "FileOperationUi.h"
+#include "platform/fileop/ExclusiveFileLock.h"
+#include "platform/fileop/FileCopier.h"
+#include "platform/fileop/FileOpMessages.h"
+#include "platform/fileop/FileOperationUi.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "CopyPlan.h"
-#include "FileOperation.h"
-#include "FilesystemSync.h"
+#include "platform/fileop/CopyPlan.h"
+#include "platform/fileop/FileOperation.h"
+#include "platform/fileop/FilesystemSync.h"
 
 #include <QList>
 #include <QPair>

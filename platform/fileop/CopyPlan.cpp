@@ -1,6 +1,6 @@
-#include "CopyPlan.h"
+#include "platform/fileop/CopyPlan.h"
 
-#include "ShellPath.h"
+#include "platform/ShellPath.h"
 
 #include <QFileInfo>
 #include <QSet>

@@ -1,11 +1,11 @@
-#include "DeleteJob.h"
+#include "platform/fileop/DeleteJob.h"
 
-#include "CopyPlan.h"
-#include "ExclusiveFileLock.h"
-#include "FileOpMessages.h"
-#include "FileOperationUi.h"
-#include "ShellPath.h"
-#include "TrashCan.h"
+#include "platform/ShellPath.h"
+#include "platform/fileop/CopyPlan.h"
+#include "platform/fileop/ExclusiveFileLock.h"
+#include "platform/fileop/FileOpMessages.h"
+#include "platform/fileop/FileOperationUi.h"
+#include "platform/fileop/TrashCan.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "ExclusiveFileLock.h"
+#include "platform/fileop/ExclusiveFileLock.h"
 
 #include <QFile>
 #include <cerrno>

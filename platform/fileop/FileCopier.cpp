@@ -1,4 +1,4 @@
-#include "FileCopier.h"
+#include "platform/fileop/FileCopier.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "FileOpMessages.h"
+#include "platform/fileop/FileOpMessages.h"
 
 #include <cerrno>
 #include <cstring>

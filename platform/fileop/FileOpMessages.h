@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileOperation.h"
+#include "platform/fileop/FileOperation.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "FileOperationProgressWindow.h"
+#include "platform/fileop/FileOperationProgressWindow.h"
 
 #include <QFileInfo>
 #include <QHBoxLayout>

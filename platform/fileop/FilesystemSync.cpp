@@ -1,4 +1,4 @@
-#include "FilesystemSync.h"
+#include "platform/fileop/FilesystemSync.h"
 
 #include <QFile>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "QtFileOperationUi.h"
+#include "platform/fileop/QtFileOperationUi.h"
 
-#include "FileOperationProgressWindow.h"
+#include "platform/fileop/FileOperationProgressWindow.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FileOperationUi.h"
+#include "platform/fileop/FileOperationUi.h"
 
 #include <QPointer>
 

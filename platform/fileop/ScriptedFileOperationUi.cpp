@@ -1,4 +1,4 @@
-#include "ScriptedFileOperationUi.h"
+#include "platform/fileop/ScriptedFileOperationUi.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
-#include "ShellFileOperation.h"
+#include "platform/fileop/ShellFileOperation.h"
 
-#include "CopyJob.h"
-#include "DeleteJob.h"
+#include "platform/fileop/CopyJob.h"
+#include "platform/fileop/DeleteJob.h"
 
 FileOpResult ShellFileOperation::copy(const QString& source, const QString& target, int flags)
 {

@@ -1,4 +1,4 @@
-#include "TrashCan.h"
+#include "platform/fileop/TrashCan.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "Convert.h"
-#include "Fixtures.h"
-#include "MasterFixture.h"
-#include "MdlDAO.h"
-#include "Recordset.h"
-#include "ScriptedFileOperationUi.h"
-#include "ShellFileOperation.h"
+#include "engine/Convert.h"
+#include "engine/Recordset.h"
+#include "launcher/core/MdlDAO.h"
+#include "platform/fileop/ScriptedFileOperationUi.h"
+#include "platform/fileop/ShellFileOperation.h"
+#include "tests/core/MasterFixture.h"
+#include "tests/support/Fixtures.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
-#include "DataLinks.h"
+#include "launcher/core/DataLinks.h"
 
-#include "AppError.h"
-#include "AppFolderMaker.h"
-#include "Fixtures.h"
-#include "LauncherGlobals.h"
-#include "Unprivileged.h"
+#include "engine/AppError.h"
+#include "launcher/core/LauncherGlobals.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/Unprivileged.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "AppFolderMaker.h"
-#include "Connection.h"
-#include "DataLinks.h"
-#include "LauncherGlobals.h"
-#include "MemorySettingsStore.h"
+#include "engine/Connection.h"
+#include "launcher/core/DataLinks.h"
+#include "launcher/core/LauncherGlobals.h"
+#include "platform/doubles/MemorySettingsStore.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

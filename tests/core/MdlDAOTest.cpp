@@ -1,8 +1,8 @@
-#include "MdlDAO.h"
+#include "launcher/core/MdlDAO.h"
 
-#include "AppError.h"
-#include "Convert.h"
-#include "MasterFixture.h"
+#include "engine/AppError.h"
+#include "engine/Convert.h"
+#include "tests/core/MasterFixture.h"
 
 namespace {
 

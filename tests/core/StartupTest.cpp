@@ -1,13 +1,13 @@
-#include "AppInfo.h"
-#include "Convert.h"
-#include "FixedInstanceGuard.h"
-#include "Fixtures.h"
-#include "Global.h"
-#include "MasterFixture.h"
-#include "MdlDAO.h"
-#include "Recordset.h"
-#include "ScriptedMessageBox.h"
-#include "Unprivileged.h"
+#include "engine/Convert.h"
+#include "engine/Recordset.h"
+#include "launcher/core/Global.h"
+#include "launcher/core/MdlDAO.h"
+#include "platform/AppInfo.h"
+#include "platform/doubles/FixedInstanceGuard.h"
+#include "platform/doubles/ScriptedMessageBox.h"
+#include "tests/core/MasterFixture.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/Unprivileged.h"
 
 #include <QDir>
 #include <QFile>

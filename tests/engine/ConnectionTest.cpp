@@ -1,6 +1,6 @@
-#include "EngineTestSupport.h"
-#include "Recordset.h"
-#include "Unprivileged.h"
+#include "engine/Recordset.h"
+#include "tests/engine/EngineTestSupport.h"
+#include "tests/support/Unprivileged.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

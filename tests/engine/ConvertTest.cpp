@@ -1,6 +1,6 @@
-#include "Convert.h"
+#include "engine/Convert.h"
 
-#include "AppError.h"
+#include "engine/AppError.h"
 
 #include <QVariant>
 #include <gtest/gtest.h>

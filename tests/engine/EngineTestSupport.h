@@ -1,9 +1,9 @@
 #pragma once
 
-#include "AppError.h"
-#include "Connection.h"
-#include "ConnectionString.h"
-#include "DatabaseFile.h"
+#include "engine/AppError.h"
+#include "engine/Connection.h"
+#include "engine/ConnectionString.h"
+#include "engine/DatabaseFile.h"
 
 #include <QDir>
 #include <QFile>

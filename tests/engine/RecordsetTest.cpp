@@ -1,6 +1,6 @@
-#include "Recordset.h"
+#include "engine/Recordset.h"
 
-#include "EngineTestSupport.h"
+#include "tests/engine/EngineTestSupport.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

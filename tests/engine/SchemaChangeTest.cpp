@@ -1,5 +1,5 @@
-#include "EngineTestSupport.h"
-#include "Recordset.h"
+#include "engine/Recordset.h"
+#include "tests/engine/EngineTestSupport.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

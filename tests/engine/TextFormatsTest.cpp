@@ -1,6 +1,6 @@
-#include "DataLinkFile.h"
-#include "EngineTestSupport.h"
-#include "SqlDialect.h"
+#include "engine/DataLinkFile.h"
+#include "engine/SqlDialect.h"
+#include "tests/engine/EngineTestSupport.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>

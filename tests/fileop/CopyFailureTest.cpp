@@ -1,8 +1,8 @@
-#include "ChildProcess.h"
-#include "FileOpTestSupport.h"
-#include "ScriptedFileOperationUi.h"
-#include "ShellFileOperation.h"
-#include "Unprivileged.h"
+#include "platform/fileop/ScriptedFileOperationUi.h"
+#include "platform/fileop/ShellFileOperation.h"
+#include "tests/fileop/FileOpTestSupport.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/Unprivileged.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "FileOpTestSupport.h"
+#include "tests/fileop/FileOpTestSupport.h"
 
 #include <QDir>
 #include <QDirIterator>

@@ -1,6 +1,6 @@
-#include "FileOpTestSupport.h"
-#include "ScriptedFileOperationUi.h"
-#include "ShellFileOperation.h"
+#include "platform/fileop/ScriptedFileOperationUi.h"
+#include "platform/fileop/ShellFileOperation.h"
+#include "tests/fileop/FileOpTestSupport.h"
 
 #include <QDir>
 #include <QFile>

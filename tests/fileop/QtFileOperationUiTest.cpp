@@ -1,7 +1,7 @@
-#include "QtFileOperationUi.h"
+#include "platform/fileop/QtFileOperationUi.h"
 
-#include "FileOpTestSupport.h"
-#include "ShellFileOperation.h"
+#include "platform/fileop/ShellFileOperation.h"
+#include "tests/fileop/FileOpTestSupport.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "AppInfo.h"
-#include "PlatformTestSupport.h"
-#include "QtScreen.h"
+#include "platform/AppInfo.h"
+#include "platform/QtScreen.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <QCursor>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "PlatformTestSupport.h"
-#include "ProgramStarter.h"
+#include "platform/ProgramStarter.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "AppError.h"
-#include "FatalError.h"
-#include "MessageBox.h"
-#include "PlatformTestSupport.h"
-#include "QtFatalError.h"
-#include "QtMessageBox.h"
-#include "RecordingFatalError.h"
+#include "engine/AppError.h"
+#include "platform/FatalError.h"
+#include "platform/MessageBox.h"
+#include "platform/QtFatalError.h"
+#include "platform/QtMessageBox.h"
+#include "platform/doubles/RecordingFatalError.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

@@ -1,5 +1,5 @@
-#include "LockFileInstanceGuard.h"
-#include "PlatformTestSupport.h"
+#include "platform/LockFileInstanceGuard.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <QDir>
 #include <QFile>

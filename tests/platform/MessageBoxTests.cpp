@@ -1,7 +1,7 @@
-#include "MessageBox.h"
-#include "PlatformTestSupport.h"
-#include "QtMessageBox.h"
-#include "ScriptedMessageBox.h"
+#include "platform/MessageBox.h"
+#include "platform/QtMessageBox.h"
+#include "platform/doubles/ScriptedMessageBox.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <QAbstractButton>
 #include <QMessageBox>

@@ -1,6 +1,6 @@
-#include "ExecModalHost.h"
-#include "PlatformTestSupport.h"
-#include "ScriptedModalHost.h"
+#include "platform/ExecModalHost.h"
+#include "platform/doubles/ScriptedModalHost.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <QDialog>
 #include <QLineEdit>

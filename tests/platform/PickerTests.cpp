@@ -1,5 +1,5 @@
-#include "PlatformTestSupport.h"
-#include "QtPickers.h"
+#include "platform/QtPickers.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
-#include "PlatformTestSupport.h"
-#include "PosixProgramStarter.h"
-#include "Unprivileged.h"
+#include "platform/PosixProgramStarter.h"
+#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/Unprivileged.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,5 +1,5 @@
-#include "PlatformTestSupport.h"
-#include "QtSettingsStore.h"
+#include "platform/QtSettingsStore.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <QDir>
 #include <QFile>

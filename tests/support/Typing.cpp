@@ -1,4 +1,4 @@
-#include "Typing.h"
+#include "tests/support/Typing.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
-#include "Unprivileged.h"
+#include "tests/support/Unprivileged.h"
 
-#include "ChildProcess.h"
+#include "tests/support/ChildProcess.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,8 +1,8 @@
-#include "AppFolderMaker.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
 
-#include "AppError.h"
-#include "ToolsTestSupport.h"
-#include "Unprivileged.h"
+#include "engine/AppError.h"
+#include "tests/support/Unprivileged.h"
+#include "tests/tools/ToolsTestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>

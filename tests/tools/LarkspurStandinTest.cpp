@@ -1,6 +1,6 @@
-#include "AppError.h"
-#include "AppFolderMaker.h"
-#include "ToolsTestSupport.h"
+#include "engine/AppError.h"
+#include "tests/tools/ToolsTestSupport.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QDeadlineTimer>
 #include <QElapsedTimer>

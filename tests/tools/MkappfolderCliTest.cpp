@@ -1,4 +1,4 @@
-#include "ToolsTestSupport.h"
+#include "tests/tools/ToolsTestSupport.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>

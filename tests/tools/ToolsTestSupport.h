@@ -2,10 +2,10 @@
 
 // Helpers shared by the tools' tests: running the built programs, reading folders and databases back.
 
-#include "Connection.h"
-#include "DataLinks.h"
-#include "PathJoin.h"
-#include "Recordset.h"
+#include "engine/Connection.h"
+#include "engine/Recordset.h"
+#include "launcher/core/DataLinks.h"
+#include "platform/PathJoin.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

@@ -1,11 +1,11 @@
-#include "Connection.h"
-#include "Convert.h"
-#include "Fixtures.h"
-#include "MdlDAO.h"
-#include "Recordset.h"
-#include "Typing.h"
-#include "WindowFixture.h"
-#include "frmChooseCompany.h"
+#include "engine/Connection.h"
+#include "engine/Convert.h"
+#include "engine/Recordset.h"
+#include "launcher/core/MdlDAO.h"
+#include "launcher/windows/frmChooseCompany.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/Typing.h"
+#include "tests/windows/WindowFixture.h"
 
 #include <QAbstractItemModel>
 #include <QDir>

@@ -1,13 +1,13 @@
-#include "Convert.h"
-#include "Fixtures.h"
-#include "MdlDAO.h"
-#include "Recordset.h"
-#include "Typing.h"
-#include "Unprivileged.h"
-#include "WindowFixture.h"
-#include "frmAddCompany.h"
-#include "frmChooseCompany.h"
-#include "frmEditCompany.h"
+#include "engine/Convert.h"
+#include "engine/Recordset.h"
+#include "launcher/core/MdlDAO.h"
+#include "launcher/windows/frmAddCompany.h"
+#include "launcher/windows/frmChooseCompany.h"
+#include "launcher/windows/frmEditCompany.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/Typing.h"
+#include "tests/support/Unprivileged.h"
+#include "tests/windows/WindowFixture.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,11 +1,11 @@
-#include "DatabaseFile.h"
-#include "FixedInstanceGuard.h"
-#include "Fixtures.h"
-#include "Global.h"
-#include "LoginWindowHost.h"
-#include "Typing.h"
-#include "WindowFixture.h"
-#include "frmLogin.h"
+#include "engine/DatabaseFile.h"
+#include "launcher/core/Global.h"
+#include "launcher/windows/LoginWindowHost.h"
+#include "launcher/windows/frmLogin.h"
+#include "platform/doubles/FixedInstanceGuard.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/Typing.h"
+#include "tests/windows/WindowFixture.h"
 
 #include <QApplication>
 #include <QDir>

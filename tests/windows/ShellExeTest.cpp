@@ -1,7 +1,7 @@
-#include "ShellExe.h"
+#include "launcher/windows/ShellExe.h"
 
-#include "AppError.h"
-#include "RecordingProgramStarter.h"
+#include "engine/AppError.h"
+#include "platform/doubles/RecordingProgramStarter.h"
 
 #include <gtest/gtest.h>
 

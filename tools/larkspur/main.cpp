@@ -11,10 +11,10 @@
 // The program then ends at once with status 0, or first holds the database open for LARKSPUR_HOLD_MS
 // milliseconds. Recording needs no display.
 
-#include "AppError.h"
-#include "Connection.h"
-#include "DataLinkFile.h"
-#include "Recordset.h"
+#include "engine/AppError.h"
+#include "engine/Connection.h"
+#include "engine/DataLinkFile.h"
+#include "engine/Recordset.h"
 
 #include <QApplication>
 #include <QCoreApplication>

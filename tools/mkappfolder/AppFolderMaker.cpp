@@ -1,11 +1,11 @@
-#include "AppFolderMaker.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
 
-#include "AppError.h"
-#include "Connection.h"
-#include "DataLinks.h"
-#include "DatabaseFile.h"
-#include "PathJoin.h"
-#include "Recordset.h"
+#include "engine/AppError.h"
+#include "engine/Connection.h"
+#include "engine/DatabaseFile.h"
+#include "engine/Recordset.h"
+#include "launcher/core/DataLinks.h"
+#include "platform/PathJoin.h"
 
 #include <QCoreApplication>
 #include <QDate>

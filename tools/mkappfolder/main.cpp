@@ -1,5 +1,5 @@
-#include "AppError.h"
-#include "AppFolderMaker.h"
+#include "engine/AppError.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -1,6 +1,6 @@
-#include "AppError.h"
-#include "Application.h"
-#include "RecordingFatalError.h"
+#include "engine/AppError.h"
+#include "platform/Application.h"
+#include "platform/doubles/RecordingFatalError.h"
 
 #include <QEvent>
 #include <QPushButton>
