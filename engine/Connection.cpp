@@ -1,6 +1,8 @@
 #include "engine/Connection.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
+#include "base/FileLock.h"
+#include "base/SystemError.h"
 #include "engine/ConnectionString.h"
 #include "engine/DataLinkFile.h"
 #include "engine/SqlDialect.h"
@@ -11,9 +13,6 @@
 #include <QRegularExpression>
 #include <QStringList>
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,11 +28,6 @@ const QByteArray PlainHeader("SQLite format 3\0", 16);
 [[noreturn]] void fail(const QString& description)
 {
     throw AppError(ErrorNumber::Unspecified, description);
-}
-
-QString systemError(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // "FILE NAME=<path>" refers to a data-link file. The path follows the '=' as it is: it may hold ';' or
@@ -94,29 +88,12 @@ Target targetOf(const QString& connectionString)
     return target;
 }
 
-// A descriptor that closes itself unless released.
-struct FileDescriptor
-{
-    int fd = -1;
-    ~FileDescriptor()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    int release()
-    {
-        const int result = fd;
-        fd = -1;
-        return result;
-    }
-};
-
 } // namespace
 
 struct Connection::Impl
 {
     sqlite3* db = nullptr;
-    int lockFd = -1;
+    FileLock lock;
     QString path;
     QStringList guardTriggers;
     int guardedSchemaVersion = -1;
@@ -126,9 +103,7 @@ struct Connection::Impl
         if (db != nullptr)
             sqlite3_close_v2(db);
         db = nullptr;
-        if (lockFd >= 0)
-            ::close(lockFd);
-        lockFd = -1;
+        lock.release();
         path.clear();
         guardTriggers.clear();
         guardedSchemaVersion = -1;
@@ -355,7 +330,7 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
                       int /*options*/)
 {
     if (isOpen())
-        throw AppError(3705,
+        throw AppError(ErrorNumber::ObjectOpen,
                        QStringLiteral("The connection to '%1' is open already; close it before opening it "
                                       "again.")
                            .arg(d->path));
@@ -367,25 +342,23 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
 
     // The shared lock is taken before anything is read, so that a program replacing the file as a whole
     // (it holds an exclusive lock meanwhile) is never read half-written.
-    FileDescriptor lock;
-    lock.fd = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
-    if (lock.fd < 0) {
-        const int error = errno;
+    FileLock lock;
+    if (const int error = lock.open(path); error != 0) {
         if (error == ENOENT || error == ENOTDIR)
             fail(QStringLiteral("Could not find file '%1'.").arg(path));
-        fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(path, systemError(error)));
+        fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(path, systemErrorText(error)));
     }
     struct stat st
     {};
-    if (::fstat(lock.fd, &st) != 0)
-        fail(QStringLiteral("The database '%1' could not be examined: %2.").arg(path, systemError(errno)));
+    if (::fstat(lock.fd(), &st) != 0)
+        fail(
+            QStringLiteral("The database '%1' could not be examined: %2.").arg(path, systemErrorText(errno)));
     if (S_ISDIR(st.st_mode))
         fail(QStringLiteral("'%1' is not a database file: it is a folder.").arg(path));
-    if (::flock(lock.fd, LOCK_SH | LOCK_NB) != 0) {
-        const int error = errno;
+    if (const int error = lock.lock(FileLock::Mode::Shared); error != 0) {
         if (error == EWOULDBLOCK)
             fail(QStringLiteral("The database '%1' is in use by another program.").arg(path));
-        fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(path, systemError(error)));
+        fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(path, systemErrorText(error)));
     }
     if (!S_ISREG(st.st_mode))
         fail(QStringLiteral("'%1' is not a database file: it is not a regular file.").arg(path));
@@ -393,9 +366,9 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
         fail(QStringLiteral("'%1' is not a database file: it is empty (0 bytes).").arg(path));
 
     QByteArray header(PlainHeader.size(), '\0');
-    const ssize_t got = ::pread(lock.fd, header.data(), static_cast<size_t>(header.size()), 0);
+    const ssize_t got = ::pread(lock.fd(), header.data(), static_cast<size_t>(header.size()), 0);
     if (got < 0)
-        fail(QStringLiteral("The database '%1' could not be read: %2.").arg(path, systemError(errno)));
+        fail(QStringLiteral("The database '%1' could not be read: %2.").arg(path, systemErrorText(errno)));
     header.truncate(got);
     const bool unprotected = header == PlainHeader;
     if (!unprotected && st.st_size % PageSize != 0)
@@ -420,7 +393,7 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
     }
     d->db = db;
     d->path = path;
-    d->lockFd = lock.release();
+    d->lock = std::move(lock);
 
     try {
         sqlite3_busy_timeout(db, BusyTimeoutMs);
@@ -514,7 +487,8 @@ QString Connection::databasePath() const
 sqlite3* Connection::handle() const
 {
     if (d->db == nullptr)
-        throw AppError(3704, QStringLiteral("Operation is not allowed when the object is closed."));
+        throw AppError(ErrorNumber::ObjectClosed,
+                       QStringLiteral("Operation is not allowed when the object is closed."));
     return d->db;
 }
 

@@ -1,6 +1,6 @@
 #include "engine/ConnectionString.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 
 namespace {
 

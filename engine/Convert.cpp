@@ -1,6 +1,6 @@
 #include "engine/Convert.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 
 #include <QRegularExpression>
 #include <cmath>
@@ -21,7 +21,7 @@ namespace {
 
 [[noreturn]] void invalidUseOfNull()
 {
-    throw AppError(94, QStringLiteral("Invalid use of Null"));
+    throw AppError(ErrorNumber::InvalidUseOfNull, QStringLiteral("Invalid use of Null"));
 }
 
 // The number a text stands for. The syntax is checked first so that a number too large for a double

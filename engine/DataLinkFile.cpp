@@ -1,6 +1,6 @@
 #include "engine/DataLinkFile.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 
 #include <QFile>
 #include <QStringList>

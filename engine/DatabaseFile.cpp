@@ -1,11 +1,11 @@
 #include "engine/DatabaseFile.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
+#include "base/SystemError.h"
 #include "engine/Sqlite.h"
 
 #include <QFile>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -25,9 +25,9 @@ void create(const QString& path, const QString& password)
                 QStringLiteral("The database '%1' cannot be created: a file or folder of that name exists "
                                "already.")
                     .arg(path));
-        throw AppError(ErrorNumber::Unspecified,
-                       QStringLiteral("The database '%1' could not be created: %2.")
-                           .arg(path, QString::fromLocal8Bit(std::strerror(error))));
+        throw AppError(
+            ErrorNumber::Unspecified,
+            QStringLiteral("The database '%1' could not be created: %2.").arg(path, systemErrorText(error)));
     }
     ::close(fd);
 

@@ -1,6 +1,6 @@
 #include "engine/Recordset.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "engine/SqlDialect.h"
 #include "engine/SqlText.h"
 #include "engine/Sqlite.h"
@@ -11,20 +11,16 @@ namespace {
 
 using SqlText::quoteIdentifier;
 
-constexpr long ItemNotFound = 3265;
-constexpr long NoCurrentRecord = 3021;
-constexpr long ObjectClosed = 3704;
-constexpr long UpdateNotSupported = 3251;
-
 [[noreturn]] void closedError()
 {
-    throw AppError(ObjectClosed, QStringLiteral("Operation is not allowed when the object is closed."));
+    throw AppError(ErrorNumber::ObjectClosed,
+                   QStringLiteral("Operation is not allowed when the object is closed."));
 }
 
 [[noreturn]] void itemNotFound()
 {
     throw AppError(
-        ItemNotFound,
+        ErrorNumber::ItemNotFound,
         QStringLiteral("Item cannot be found in the collection corresponding to the requested name or "
                        "ordinal."));
 }
@@ -32,7 +28,7 @@ constexpr long UpdateNotSupported = 3251;
 [[noreturn]] void notUpdatable()
 {
     throw AppError(
-        UpdateNotSupported,
+        ErrorNumber::UpdateNotSupported,
         QStringLiteral("Current Recordset does not support updating. Only a table, or \"select * from\" "
                        "one table, can be changed through a recordset."));
 }
@@ -375,7 +371,7 @@ void Recordset::requireCurrentRow() const
         return;
     if (m_rows.isEmpty() || m_position < 0 || m_position >= m_rows.size())
         throw AppError(
-            NoCurrentRecord,
+            ErrorNumber::NoCurrentRecord,
             QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested "
                            "operation requires a current record."));
 }

@@ -1,6 +1,6 @@
 #include "platform/Application.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "platform/FatalError.h"
 
 #include <cstdio>

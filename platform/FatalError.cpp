@@ -1,6 +1,6 @@
 #include "platform/FatalError.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 
 #include <QtGlobal>
 

@@ -1,6 +1,6 @@
 #include "shared/modFileSys.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "platform/ShellPath.h"
 
 #include <QFileInfo>

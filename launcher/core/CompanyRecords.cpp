@@ -1,4 +1,4 @@
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "engine/Convert.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"

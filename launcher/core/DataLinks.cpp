@@ -1,6 +1,7 @@
 #include "launcher/core/DataLinks.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
+#include "base/SystemError.h"
 #include "engine/ConnectionString.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
@@ -12,7 +13,6 @@
 #include <QTemporaryFile>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <unistd.h>
 
 namespace DataLinks {
@@ -97,11 +97,11 @@ void CreateUDLFile(const QString& ConnectionString, const QString& FileName)
     if (temp.write(content) != content.size() || !temp.flush())
         writeFailed(FileName, temp.errorString());
     if (::fsync(temp.handle()) != 0)
-        writeFailed(FileName, QString::fromLocal8Bit(std::strerror(errno)));
+        writeFailed(FileName, systemErrorText(errno));
     const QByteArray from = QFile::encodeName(temp.fileName());
     const QByteArray to = QFile::encodeName(target);
     if (std::rename(from.constData(), to.constData()) != 0)
-        writeFailed(FileName, QString::fromLocal8Bit(std::strerror(errno)));
+        writeFailed(FileName, systemErrorText(errno));
     temp.setAutoRemove(false);
 }
 

@@ -1,6 +1,6 @@
 #include "launcher/windows/ShellExe.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "platform/ProgramStarter.h"
 
 #include <QHash>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "platform/FatalError.h"
 
 #include <exception>

@@ -1,6 +1,6 @@
 #include "launcher/windows/frmEditCompany.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "engine/Convert.h"
 #include "launcher/core/MdlDAO.h"
 #include "launcher/windows/DialogParts.h"

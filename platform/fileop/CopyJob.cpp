@@ -1,6 +1,7 @@
 #include "platform/fileop/CopyJob.h"
 
-#include "platform/fileop/ExclusiveFileLock.h"
+#include "base/FileLock.h"
+#include "base/SystemError.h"
 #include "platform/fileop/FileCopier.h"
 #include "platform/fileop/FileOpMessages.h"
 #include "platform/fileop/FileOperationUi.h"
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -77,8 +77,8 @@ FileOpResult CopyJob::createTargetFolders(const QStringList& folders)
         FileOpFailure why = FileOpMessages::failureOf(error);
         if (why == FileOpFailure::MissingSource)
             why = FileOpFailure::Other;
-        return FileOpResult::failed(why, QStringLiteral("Cannot create the folder \"%1\": %2.")
-                                             .arg(folder, QString::fromLocal8Bit(std::strerror(error))));
+        return FileOpResult::failed(
+            why, QStringLiteral("Cannot create the folder \"%1\": %2.").arg(folder, systemErrorText(error)));
     }
     return {};
 }
@@ -100,7 +100,7 @@ FileOpResult CopyJob::copyFile(const CopyPlan::Item& item)
     if (!keepGoing(item.source))
         return FileOpMessages::copyCancelled(item.source);
 
-    ExclusiveFileLock targetLock;
+    FileLock targetLock;
     if (QFileInfo::exists(item.target)) {
         if ((m_flags & Fof::NoConfirmation) == 0 && !m_replaceAll) {
             switch (m_ui.askReplace(item.target, item.source)) {
@@ -117,7 +117,7 @@ FileOpResult CopyJob::copyFile(const CopyPlan::Item& item)
             }
         }
         // Only a lock held elsewhere stops us; a target we may not even read can still be replaced by rename.
-        if (targetLock.lock(item.target) == EWOULDBLOCK)
+        if (targetLock.acquire(item.target, FileLock::Mode::Exclusive) == EWOULDBLOCK)
             return FileOpMessages::inUse(item.target, QStringLiteral("replace"));
     }
 

@@ -1,8 +1,8 @@
 #include "platform/fileop/DeleteJob.h"
 
+#include "base/FileLock.h"
 #include "platform/ShellPath.h"
 #include "platform/fileop/CopyPlan.h"
-#include "platform/fileop/ExclusiveFileLock.h"
 #include "platform/fileop/FileOpMessages.h"
 #include "platform/fileop/FileOperationUi.h"
 #include "platform/fileop/TrashCan.h"
@@ -111,9 +111,9 @@ FileOpResult DeleteJob::removeItem(const QString& item)
     QStringList files;
     for (const QString& part : parts)
         collectFiles(part, files);
-    std::vector<ExclusiveFileLock> locks(size_t(files.size()));
+    std::vector<FileLock> locks(size_t(files.size()));
     for (qsizetype i = 0; i < files.size(); ++i) {
-        if (locks[size_t(i)].lock(files[i]) == EWOULDBLOCK)
+        if (locks[size_t(i)].acquire(files[i], FileLock::Mode::Exclusive) == EWOULDBLOCK)
             return FileOpMessages::inUse(files[i], QStringLiteral("delete"));
     }
 

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <unistd.h>
 #include <vector>
 
@@ -30,12 +29,9 @@ FileCopier::~FileCopier()
 
 FileCopier::Status FileCopier::open()
 {
-    m_in = ::open(QFile::encodeName(m_source).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (m_in < 0)
-        return fail(Side::Source);
-    if (::flock(m_in, LOCK_SH | LOCK_NB) != 0)
-        return fail(Side::Source);
-    if (::fstat(m_in, &m_sourceStat) != 0)
+    if (const int error = m_in.acquire(m_source, FileLock::Mode::Shared); error != 0)
+        return fail(Side::Source, error);
+    if (::fstat(m_in.fd(), &m_sourceStat) != 0)
         return fail(Side::Source);
     if (!S_ISREG(m_sourceStat.st_mode)) // a device or a pipe has no end to copy up to
         return fail(Side::Source, EINVAL);
@@ -46,8 +42,8 @@ FileCopier::Status FileCopier::open()
     const QFileInfo target(m_target);
     QByteArray pattern = QFile::encodeName(target.path() + QStringLiteral("/.") + target.fileName() +
                                            QStringLiteral(".XXXXXX"));
-    m_out = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_out < 0)
+    m_out.reset(::mkostemp(pattern.data(), O_CLOEXEC));
+    if (!m_out.valid())
         return fail(Side::Target);
     m_temporary = QFile::decodeName(pattern);
     return {};
@@ -68,7 +64,8 @@ FileCopier::Status FileCopier::step(qint64& done)
 FileCopier::Status FileCopier::copyChunkInKernel(qint64 length, qint64& copied)
 {
     while (copied < length) {
-        const ssize_t n = ::copy_file_range(m_in, nullptr, m_out, nullptr, size_t(length - copied), 0);
+        const ssize_t n =
+            ::copy_file_range(m_in.fd(), nullptr, m_out.get(), nullptr, size_t(length - copied), 0);
         if (n < 0) {
             if (errno == EINTR)
                 continue;
@@ -91,8 +88,8 @@ FileCopier::Status FileCopier::copyChunkThroughBuffer(qint64 length, qint64& cop
 {
     std::vector<char> buffer(size_t(std::min<qint64>(length, 1024 * 1024)));
     while (copied < length) {
-        const ssize_t got =
-            ::read(m_in, buffer.data(), size_t(std::min<qint64>(qint64(buffer.size()), length - copied)));
+        const ssize_t got = ::read(m_in.fd(), buffer.data(),
+                                   size_t(std::min<qint64>(qint64(buffer.size()), length - copied)));
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -102,7 +99,7 @@ FileCopier::Status FileCopier::copyChunkThroughBuffer(qint64 length, qint64& cop
             return fail(Side::Source, EIO);
         ssize_t written = 0;
         while (written < got) {
-            const ssize_t n = ::write(m_out, buffer.data() + written, size_t(got - written));
+            const ssize_t n = ::write(m_out.get(), buffer.data() + written, size_t(got - written));
             if (n < 0) {
                 if (errno == EINTR)
                     continue;
@@ -117,33 +114,27 @@ FileCopier::Status FileCopier::copyChunkThroughBuffer(qint64 length, qint64& cop
 
 FileCopier::Status FileCopier::commit()
 {
-    if (::fchmod(m_out, m_sourceStat.st_mode & 07777) != 0)
+    if (::fchmod(m_out.get(), m_sourceStat.st_mode & 07777) != 0)
         return fail(Side::Target);
     const timespec times[2] = {m_sourceStat.st_atim, m_sourceStat.st_mtim};
-    if (::futimens(m_out, times) != 0)
+    if (::futimens(m_out.get(), times) != 0)
         return fail(Side::Target);
-    const int out = m_out;
-    m_out = -1;
+    const int out = m_out.release();
     // close reports late write errors (a full disk on a network filesystem).
     if (::close(out) != 0)
         return fail(Side::Target);
     if (::rename(QFile::encodeName(m_temporary).constData(), QFile::encodeName(m_target).constData()) != 0)
         return fail(Side::Target);
     m_temporary.clear();
-    ::close(m_in);
-    m_in = -1;
+    m_in.release();
     return {};
 }
 
 void FileCopier::abort()
 {
-    if (m_out >= 0)
-        ::close(m_out);
-    m_out = -1;
+    m_out.reset();
     if (!m_temporary.isEmpty())
         ::unlink(QFile::encodeName(m_temporary).constData());
     m_temporary.clear();
-    if (m_in >= 0)
-        ::close(m_in);
-    m_in = -1;
+    m_in.release();
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "base/FileLock.h"
+#include "base/UniqueFd.h"
+
 #include <QString>
 #include <sys/stat.h>
 
@@ -53,8 +56,8 @@ private:
     QString m_target;
     QString m_temporary;
     qint64 m_chunkSize;
-    int m_in = -1;
-    int m_out = -1;
+    FileLock m_in;
+    UniqueFd m_out;
     struct stat m_sourceStat
     {};
     qint64 m_size = 0;

@@ -1,7 +1,8 @@
 #include "platform/fileop/FileOpMessages.h"
 
+#include "base/SystemError.h"
+
 #include <cerrno>
-#include <cstring>
 
 namespace FileOpMessages {
 
@@ -19,7 +20,7 @@ QString reasonOf(int error)
     case FileOpFailure::InUse:
         return QStringLiteral("the file is in use by another program");
     default:
-        return QString::fromLocal8Bit(std::strerror(error));
+        return systemErrorText(error);
     }
 }
 

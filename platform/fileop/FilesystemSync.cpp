@@ -6,30 +6,22 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-FilesystemSync::~FilesystemSync()
-{
-    for (const auto& [device, fd] : m_folders)
-        ::close(fd);
-}
-
 void FilesystemSync::add(const QString& folder)
 {
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
+    UniqueFd fd(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd)
         return;
     struct stat st
     {};
-    if (::fstat(fd, &st) != 0 || m_folders.count(st.st_dev) != 0) {
-        ::close(fd);
+    if (::fstat(fd.get(), &st) != 0 || m_folders.count(st.st_dev) != 0)
         return;
-    }
-    m_folders.emplace(st.st_dev, fd);
+    m_folders.emplace(st.st_dev, std::move(fd));
 }
 
 int FilesystemSync::syncAll()
 {
     for (const auto& [device, fd] : m_folders) {
-        if (::syncfs(fd) != 0)
+        if (::syncfs(fd.get()) != 0)
             return errno;
     }
     return 0;

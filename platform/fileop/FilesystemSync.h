@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/UniqueFd.h"
+
 #include <QString>
 #include <map>
 #include <sys/types.h>
@@ -9,16 +11,11 @@
 class FilesystemSync
 {
 public:
-    FilesystemSync() = default;
-    ~FilesystemSync();
-    FilesystemSync(const FilesystemSync&) = delete;
-    FilesystemSync& operator=(const FilesystemSync&) = delete;
-
     // Remembers the filesystem that holds folder.
     void add(const QString& folder);
     // 0, or the errno of the first filesystem that could not be synced.
     int syncAll();
 
 private:
-    std::map<dev_t, int> m_folders; // one open folder per filesystem
+    std::map<dev_t, UniqueFd> m_folders; // one open folder per filesystem
 };

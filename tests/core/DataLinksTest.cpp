@@ -1,6 +1,6 @@
 #include "launcher/core/DataLinks.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Unprivileged.h"

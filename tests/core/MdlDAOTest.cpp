@@ -1,6 +1,6 @@
 #include "launcher/core/MdlDAO.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "engine/Convert.h"
 #include "tests/core/MasterFixture.h"
 

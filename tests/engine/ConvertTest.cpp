@@ -1,6 +1,6 @@
 #include "engine/Convert.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 
 #include <QVariant>
 #include <gtest/gtest.h>

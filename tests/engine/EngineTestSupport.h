@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "engine/Connection.h"
 #include "engine/ConnectionString.h"
 #include "engine/DatabaseFile.h"

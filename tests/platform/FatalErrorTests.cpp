@@ -1,4 +1,4 @@
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "platform/FatalError.h"
 #include "platform/MessageBox.h"
 #include "platform/QtFatalError.h"

@@ -1,6 +1,6 @@
 #include "tools/mkappfolder/AppFolderMaker.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "tests/support/Unprivileged.h"
 #include "tests/tools/ToolsTestSupport.h"
 

@@ -11,7 +11,7 @@
 // The program then ends at once with status 0, or first holds the database open for LARKSPUR_HOLD_MS
 // milliseconds. Recording needs no display.
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "engine/Connection.h"
 #include "engine/DataLinkFile.h"
 #include "engine/Recordset.h"

@@ -1,6 +1,6 @@
 #include "tools/mkappfolder/AppFolderMaker.h"
 
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "engine/Connection.h"
 #include "engine/DatabaseFile.h"
 #include "engine/Recordset.h"

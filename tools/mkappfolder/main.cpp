@@ -1,4 +1,4 @@
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QCommandLineParser>

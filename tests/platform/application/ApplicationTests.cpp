@@ -1,4 +1,4 @@
-#include "engine/AppError.h"
+#include "base/AppError.h"
 #include "platform/Application.h"
 #include "platform/doubles/RecordingFatalError.h"
 

@@ -1,4 +1,4 @@
-#include "engine/AppError.h"
+#include "base/AppError.h"
 
 AppError::AppError(long number, QString description)
     : m_number(number), m_description(std::move(description)),

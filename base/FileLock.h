@@ -1,0 +1,35 @@
+#pragma once
+
+#include "base/UniqueFd.h"
+
+#include <QString>
+
+// The "in use" rule for database files, in one place: every open connection holds a shared flock on its
+// file, and whatever replaces or rewrites a file as a whole first takes an exclusive one. A lock is taken
+// without waiting, so a file another program holds is reported in use rather than waited for.
+class FileLock
+{
+public:
+    enum class Mode
+    {
+        Shared,
+        Exclusive
+    };
+
+    FileLock() = default;
+
+    // Opens the file for reading, unlocked, so that the caller can examine what it opened before it locks.
+    // 0, or the errno of the failure.
+    int open(const QString& path);
+    // Locks the opened file. 0, or the errno: EWOULDBLOCK when another holder's lock is in the way.
+    int lock(Mode mode);
+    // open() then lock().
+    int acquire(const QString& path, Mode mode);
+    void release() { m_fd.reset(); }
+
+    bool isOpen() const { return m_fd.valid(); }
+    int fd() const { return m_fd.get(); }
+
+private:
+    UniqueFd m_fd;
+};
