@@ -5,7 +5,6 @@
 //
 //   bench_chooser [--companies N] [--runs R]
 #include "bench/BenchSupport.h"
-#include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
 #include "launcher/windows/LauncherServices.h"
@@ -20,6 +19,7 @@
 #include "platform/doubles/ScriptedPickers.h"
 #include "platform/fileop/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
+#include "shared/AppFolder.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QApplication>
@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     const LauncherServices services{info, settings, messages, fatal, modal, starter, folders, files};
     LauncherGlobals globals;
     globals.MasterConnection.setCursorLocation(Ado::UseClient);
-    globals.MasterConnection.open(DataLinks::MasterDataLinkReference(work.path()));
+    globals.MasterConnection.open(AppFolder::MasterDataLinkReference(work.path()));
     globals.DatabasePath = work.path();
     LauncherWindows windows(globals, services);
     MdlDAO::GetDatabasePath(globals); // derives the key before anything is timed

@@ -4,9 +4,9 @@
 //
 //   bench_startup [--companies N] [--runs R]
 #include "bench/BenchSupport.h"
-#include "launcher/core/DataLinks.h"
 #include "launcher/windows/DesktopLauncher.h"
 #include "platform/AppInfo.h"
+#include "shared/AppFolder.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QApplication>
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
         memory << figures.value(1).toDouble();
         shell << BenchSupport::timeCommand(
             QStringLiteral("sqlcipher"), {folder + QStringLiteral("/MCLarkspur.mdb")},
-            "PRAGMA key='" + DataLinks::CommonPassword.toUtf8() + "';\nSELECT * FROM Company;\n");
+            "PRAGMA key='" + AppFolder::CommonPassword.toUtf8() + "';\nSELECT * FROM Company;\n");
     }
     const double launcherMedian = BenchSupport::median(launcher);
     const double shellMedian = BenchSupport::median(shell);

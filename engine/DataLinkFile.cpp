@@ -1,9 +1,15 @@
 #include "engine/DataLinkFile.h"
 
 #include "base/AppError.h"
+#include "base/SystemError.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
+#include <QTemporaryFile>
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -12,9 +18,69 @@ namespace {
     throw AppError(ErrorNumber::Unspecified, QStringLiteral("The data-link file %1 %2").arg(path, what));
 }
 
+QByteArray utf16Line(const QString& line)
+{
+    const QString withEnd = line + QStringLiteral("\r\n");
+    QByteArray bytes;
+    bytes.reserve(withEnd.size() * 2);
+    for (const QChar c : withEnd) {
+        bytes.append(char(c.unicode() & 0xFF));
+        bytes.append(char(c.unicode() >> 8));
+    }
+    return bytes;
+}
+
+// A data-link file that is a symbolic link is written through: the link stays, its target is replaced.
+QString resolvedTarget(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    if (info.isSymLink()) {
+        const QString target = info.symLinkTarget();
+        if (!target.isEmpty())
+            return target;
+    }
+    return fileName;
+}
+
+[[noreturn]] void writeFailed(const QString& fileName, const QString& why)
+{
+    throw AppError(ErrorNumber::Unspecified,
+                   QStringLiteral("The data-link file %1 could not be written: %2.").arg(fileName, why));
+}
+
 } // namespace
 
 namespace DataLinkFile {
+
+void write(const QString& path, const QString& connectionString)
+{
+    QByteArray content("\xFF\xFE", 2);
+    content += utf16Line(QStringLiteral("[oledb]"));
+    content += utf16Line(QStringLiteral("; Everything after this line is an OLE DB initstring"));
+    content += utf16Line(connectionString);
+
+    // Written beside the target and renamed over it, so that a failure leaves the old file whole.
+    const QString target = resolvedTarget(path);
+    const QFileInfo targetInfo(target);
+    QTemporaryFile temp(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
+                        QStringLiteral(".XXXXXX"));
+    if (!temp.open())
+        writeFailed(path, temp.errorString());
+    if (targetInfo.exists())
+        temp.setPermissions(QFile(target).permissions());
+    else
+        temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                            QFileDevice::ReadOther);
+    if (temp.write(content) != content.size() || !temp.flush())
+        writeFailed(path, temp.errorString());
+    if (::fsync(temp.handle()) != 0)
+        writeFailed(path, systemErrorText(errno));
+    const QByteArray from = QFile::encodeName(temp.fileName());
+    const QByteArray to = QFile::encodeName(target);
+    if (std::rename(from.constData(), to.constData()) != 0)
+        writeFailed(path, systemErrorText(errno));
+    temp.setAutoRemove(false);
+}
 
 QString readConnectionString(const QString& path)
 {

@@ -3,20 +3,15 @@
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
 #include "launcher/core/SettingsKeys.h"
-#include "platform/PathJoin.h"
 #include "platform/SettingsStore.h"
 #include "platform/fileop/FileOperation.h"
+#include "shared/AppFolder.h"
 #include "shared/Common.h"
 #include "shared/modFileSys.h"
 
 namespace MdlDAO {
 
 namespace {
-
-QString templatePath(const LauncherGlobals& globals)
-{
-    return joinPath({globals.DatabasePath, QStringLiteral("CompanyData"), QStringLiteral("Larkspur.mdb")});
-}
 
 // Takes the next identifier and adds the row inside one write transaction, so that a second launcher on
 // the same master waits for it and then takes the identifier after it.
@@ -36,7 +31,7 @@ std::int16_t addCompanyRow(LauncherGlobals& globals, const QString& companyName)
         rs.setValue(QStringLiteral("COMPANY_PATH"), QString());
         rs.setValue(QStringLiteral("IS_SELECT"), 0);
         rs.setValue(QStringLiteral("IS_DELETED"), 0);
-        rs.setValue(QStringLiteral("DATABASE_NAME"), QString::number(id) + QStringLiteral(".mdb"));
+        rs.setValue(QStringLiteral("DATABASE_NAME"), AppFolder::defaultDatabaseName(id));
         rs.setValue(QStringLiteral("DATABASE_PATH"), globals.DatabasePath);
         rs.update();
         rs.close();
@@ -57,7 +52,7 @@ bool AddCompany(LauncherGlobals& globals, IFileOperation& files, const QString& 
 {
     try {
         // Without a template the company would be recorded with no database; nothing is added then.
-        if (!modFileSys::FileExists(templatePath(globals)))
+        if (!modFileSys::FileExists(AppFolder::templateDatabasePath(globals.DatabasePath)))
             return false;
         const std::int16_t id = addCompanyRow(globals, companyName);
         if (!CreateCompanyDatabase(globals, files, id)) {
@@ -73,10 +68,10 @@ bool AddCompany(LauncherGlobals& globals, IFileOperation& files, const QString& 
 
 bool CreateCompanyDatabase(LauncherGlobals& globals, IFileOperation& files, std::int16_t companyId)
 {
-    const QString number = QString::number(companyId);
-    const QString target = joinPath(
-        {globals.DatabasePath, QStringLiteral("CompanyData"), number, number + QStringLiteral(".mdb")});
-    return Common::ShellCopy(files, templatePath(globals), target, Fof::NoConfirmMkdir);
+    const QString target = AppFolder::companyDatabasePath(globals.DatabasePath, companyId,
+                                                          AppFolder::defaultDatabaseName(companyId));
+    return Common::ShellCopy(files, AppFolder::templateDatabasePath(globals.DatabasePath), target,
+                             Fof::NoConfirmMkdir);
 }
 
 bool UpdateCompany(LauncherGlobals& globals, std::int16_t companyId, const QString& companyName,

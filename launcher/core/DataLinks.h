@@ -5,19 +5,9 @@
 
 struct LauncherGlobals;
 
-// The connection strings of the launcher and the data-link files that carry them.
+// The launcher's data-link files and the connection strings they carry.
 namespace DataLinks {
 
-// The one password that protects the master database and every company database.
-inline const QString CommonPassword = QStringLiteral("Marigold4817");
-inline const QString MasterDataLinkName = QStringLiteral("MCdatalink.udl");
-inline const QString CompanyDataLinkName = QStringLiteral("datalink.udl");
-inline const QString MasterDatabaseName = QStringLiteral("MCLarkspur.mdb");
-
-// "FILE NAME=<folder>/MCdatalink.udl"
-QString MasterDataLinkReference(const QString& appFolder);
-// The direct form written into data-link files.
-QString JetConnectionString(const QString& databasePath);
 // The form the connection tests use ("$connection" replaced by the path).
 QString TestConnectionString(const QString& databasePath);
 

@@ -1,7 +1,6 @@
 #include "launcher/core/Global.h"
 
 #include "engine/Connection.h"
-#include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
 #include "launcher/core/SettingsKeys.h"
@@ -9,6 +8,7 @@
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
 #include "platform/SettingsStore.h"
+#include "shared/AppFolder.h"
 
 #include <QFileInfo>
 #include <exception>
@@ -66,7 +66,7 @@ void OpenMasterDatabase(LauncherGlobals& globals, const StartupServices& service
     services.settings.save(SettingsKeys::Standalone, QStringLiteral("1"));
     globals.ServerPath = appFolder;
     globals.MasterConnection.setCursorLocation(Ado::UseClient);
-    globals.MasterConnectionString = DataLinks::MasterDataLinkReference(appFolder);
+    globals.MasterConnectionString = AppFolder::MasterDataLinkReference(appFolder);
     try {
         globals.MasterConnection.open(globals.MasterConnectionString, QString(), QString(), Ado::Unspecified);
     } catch (const AppError& error) {

@@ -1,5 +1,6 @@
 #include "launcher/windows/frmChooseCompany.h"
 
+#include "base/PathJoin.h"
 #include "engine/Convert.h"
 #include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
@@ -14,10 +15,10 @@
 #include "platform/AppInfo.h"
 #include "platform/MessageBox.h"
 #include "platform/ModalHost.h"
-#include "platform/PathJoin.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
 #include "platform/fileop/FileOperation.h"
+#include "shared/AppFolder.h"
 #include "shared/Common.h"
 #include "shared/modFileSys.h"
 
@@ -236,9 +237,8 @@ void frmChooseCompany::CmdDeleteCompany_Click()
             const std::int16_t doomed = SelectedCompanyID;
             if (m_services.messages.show(QStringLiteral("คุณต้องการที่จะลบฐานข้อมูลบริษัทด้วยหรือไม่? "),
                                          MsgStyle::YesNoQuestion, DeleteTitle) == MsgResult::Yes) {
-                const QString number = QString::number(doomed);
-                const QString file = joinPath({m_globals.DatabasePath, QStringLiteral("CompanyData"), number,
-                                               MdlDAO::GetCompanyDatabaseName(m_globals, doomed)});
+                const QString file = AppFolder::companyDatabasePath(
+                    m_globals.DatabasePath, doomed, MdlDAO::GetCompanyDatabaseName(m_globals, doomed));
                 // With no database name the path names the company's folder; only a file is ever sent
                 // to the trash, never the folder with whatever else it holds.
                 if (modFileSys::FileExists(file))

@@ -12,6 +12,7 @@
 #include "platform/AppInfo.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
+#include "shared/AppFolder.h"
 
 #include <QEvent>
 #include <QFrame>
@@ -201,7 +202,7 @@ void frmLogin::cmdOK_Click()
         const QString parameters = txtUserName->text().isEmpty()
                                        ? QString()
                                        : txtUserName->text() + QLatin1Char(' ') + txtPassword->text();
-        ShellExe::ExecuteFile(m_services.starter, QStringLiteral("Larkspur.exe"), 1, parameters,
+        ShellExe::ExecuteFile(m_services.starter, AppFolder::AccountingProgramName, 1, parameters,
                               m_services.app.folder + QLatin1Char('/'));
         close();
     });

@@ -3,6 +3,7 @@
 #include "launcher/core/MdlDAO.h"
 #include "platform/fileop/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
+#include "shared/AppFolder.h"
 #include "tests/core/MasterFixture.h"
 #include "tests/support/Fixtures.h"
 
@@ -85,7 +86,7 @@ TEST_F(CompanyRecordsTest, TwoLaunchersAddingAtOnceGetDistinctIdentifiersAndLose
     auto launcher = [this](QList<bool>* outcomes) {
         LauncherGlobals own;
         own.MasterConnection.setCursorLocation(Ado::UseClient);
-        own.MasterConnection.open(DataLinks::MasterDataLinkReference(dir.path()));
+        own.MasterConnection.open(AppFolder::MasterDataLinkReference(dir.path()));
         own.DatabasePath = dir.path();
         ScriptedFileOperationUi ownUi;
         ShellFileOperation ownFiles(ownUi);

@@ -1,4 +1,5 @@
 #include "launcher/core/DataLinks.h"
+#include "shared/AppFolder.h"
 
 #include "base/AppError.h"
 #include "launcher/core/LauncherGlobals.h"
@@ -33,7 +34,7 @@ TEST(JetConnectionString, KeepsOrdinaryPathsAsTheyAreAndQuotesOnlyWhatWouldBreak
         {QStringLiteral(" /srv/lead"), QStringLiteral("\" /srv/lead\"")},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(DataLinks::JetConnectionString(c.path),
+        EXPECT_EQ(AppFolder::JetConnectionString(c.path),
                   QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + c.source + Tail)
             << c.path.toStdString();
     }
@@ -51,11 +52,11 @@ TEST(CreateUDLFile, WritesThreeUtf16LinesAndReplacesALongerFileWhole)
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(QStringLiteral("datalink.udl"));
-    const QString longText = DataLinks::JetConnectionString(QString(300, QLatin1Char('x')));
+    const QString longText = AppFolder::JetConnectionString(QString(300, QLatin1Char('x')));
     DataLinks::CreateUDLFile(longText, file);
     EXPECT_EQ(Fixtures::readAll(file), Fixtures::dataLinkBytes(longText));
 
-    const QString shortText = DataLinks::JetConnectionString(QStringLiteral("/d/3.mdb"));
+    const QString shortText = AppFolder::JetConnectionString(QStringLiteral("/d/3.mdb"));
     DataLinks::CreateUDLFile(shortText, file);
     const QByteArray bytes = Fixtures::readAll(file);
     EXPECT_EQ(bytes, Fixtures::dataLinkBytes(shortText));
@@ -111,25 +112,25 @@ TEST(WriteDataLinks, NameTheCompanyDatabaseAndTheMasterAsGiven)
     AppFolderMaker::make(dir.path(), {false, 3});
     LauncherGlobals globals;
     globals.MasterConnection.setCursorLocation(Ado::UseClient);
-    globals.MasterConnection.open(DataLinks::MasterDataLinkReference(dir.path()));
+    globals.MasterConnection.open(AppFolder::MasterDataLinkReference(dir.path()));
     globals.DatabasePath = QStringLiteral("/D");
 
     ASSERT_TRUE(DataLinks::WriteCompanyDataLink(globals, dir.path(), 3));
     EXPECT_EQ(
         Fixtures::readAll(dir.filePath(QStringLiteral("datalink.udl"))),
-        Fixtures::dataLinkBytes(DataLinks::JetConnectionString(QStringLiteral("/D/CompanyData/3/3.mdb"))));
+        Fixtures::dataLinkBytes(AppFolder::JetConnectionString(QStringLiteral("/D/CompanyData/3/3.mdb"))));
 
     // A company without a row leaves the path ending in the separator; an empty data folder gives a
     // path from the root.
     globals.DatabasePath.clear();
     ASSERT_TRUE(DataLinks::WriteCompanyDataLink(globals, dir.path(), 99));
     EXPECT_EQ(Fixtures::readAll(dir.filePath(QStringLiteral("datalink.udl"))),
-              Fixtures::dataLinkBytes(DataLinks::JetConnectionString(QStringLiteral("/CompanyData/99/"))));
+              Fixtures::dataLinkBytes(AppFolder::JetConnectionString(QStringLiteral("/CompanyData/99/"))));
 
     ASSERT_TRUE(DataLinks::WriteMasterDataLink(dir.path(), QStringLiteral("/srv/master/")));
     EXPECT_EQ(Fixtures::readAll(dir.filePath(QStringLiteral("MCdatalink.udl"))),
               Fixtures::dataLinkBytes(
-                  DataLinks::JetConnectionString(QStringLiteral("/srv/master//MCLarkspur.mdb"))));
+                  AppFolder::JetConnectionString(QStringLiteral("/srv/master//MCLarkspur.mdb"))));
 }
 
 } // namespace

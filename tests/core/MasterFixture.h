@@ -1,9 +1,9 @@
 #pragma once
 
 #include "engine/Connection.h"
-#include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "platform/doubles/MemorySettingsStore.h"
+#include "shared/AppFolder.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QTemporaryDir>
@@ -17,13 +17,13 @@ protected:
     void openMaster()
     {
         globals.MasterConnection.setCursorLocation(Ado::UseClient);
-        globals.MasterConnection.open(DataLinks::MasterDataLinkReference(dir.path()));
+        globals.MasterConnection.open(AppFolder::MasterDataLinkReference(dir.path()));
     }
     // A second connection of its own, to look at the file as another program would.
     void sql(const QString& statement)
     {
         Connection other;
-        other.open(DataLinks::JetConnectionString(dir.filePath(DataLinks::MasterDatabaseName)));
+        other.open(AppFolder::JetConnectionString(dir.filePath(AppFolder::MasterDatabaseName)));
         other.execute(statement);
         other.close();
     }

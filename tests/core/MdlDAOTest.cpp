@@ -1,4 +1,5 @@
 #include "launcher/core/MdlDAO.h"
+#include "shared/AppFolder.h"
 
 #include "base/AppError.h"
 #include "engine/Convert.h"
@@ -122,7 +123,7 @@ TEST_F(MdlDAOTest, ProbesOnCurrentAndOlderMasters)
     QTemporaryDir older;
     AppFolderMaker::make(older.path(), {true, 0});
     LauncherGlobals old;
-    old.MasterConnection.open(DataLinks::MasterDataLinkReference(older.path()));
+    old.MasterConnection.open(AppFolder::MasterDataLinkReference(older.path()));
     EXPECT_FALSE(MdlDAO::ColumnExists(old, QStringLiteral("Company"), QStringLiteral("Database_Path")));
     EXPECT_EQ(MdlDAO::GetColumnSize(old, QStringLiteral("Config_Data"), QStringLiteral("Config_Value")), 50);
     EXPECT_FALSE(MdlDAO::HasDatabasePathConfig(old));

@@ -1,10 +1,12 @@
 #include "engine/Convert.h"
 #include "engine/Recordset.h"
+#include "launcher/core/DataLinks.h"
 #include "launcher/core/Global.h"
 #include "launcher/core/MdlDAO.h"
 #include "platform/AppInfo.h"
 #include "platform/doubles/FixedInstanceGuard.h"
 #include "platform/doubles/ScriptedMessageBox.h"
+#include "shared/AppFolder.h"
 #include "tests/core/MasterFixture.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Unprivileged.h"
@@ -42,14 +44,14 @@ protected:
     {
         return Fixtures::sqlcipherShell(dir.filePath(QStringLiteral("MCLarkspur.mdb")),
                                         QStringLiteral("SELECT sql FROM sqlite_master ORDER BY name;"),
-                                        DataLinks::CommonPassword);
+                                        AppFolder::CommonPassword);
     }
     QString configRows()
     {
         return Fixtures::sqlcipherShell(
             dir.filePath(QStringLiteral("MCLarkspur.mdb")),
             QStringLiteral("SELECT Config_Head || '=' || Config_Value FROM Config_Data ORDER BY rowid;"),
-            DataLinks::CommonPassword);
+            AppFolder::CommonPassword);
     }
 
     AppInfo app;
@@ -135,7 +137,7 @@ TEST_F(StartupTest, AnOlderMasterIsBroughtUpToDateAndKeepsItsRows)
     EXPECT_EQ(
         Fixtures::sqlcipherShell(dir.filePath(QStringLiteral("MCLarkspur.mdb")),
                                  QStringLiteral("SELECT count(*) FROM Company WHERE Database_Path = '';"),
-                                 DataLinks::CommonPassword),
+                                 AppFolder::CommonPassword),
         QStringLiteral("3"));
     EXPECT_EQ(settings.get(QStringLiteral("IsFirstStart_UpdMCDBPath")), dir.path());
 
@@ -228,9 +230,9 @@ TEST_F(StartupTest, AMasterWrittenByTheSqlcipherShellIsUpgradedAndStillOpensTher
                        "CREATE TABLE Config_Data (Config_Head VARCHAR(50), Config_Value VARCHAR(50));\n"
                        "INSERT INTO Config_Data VALUES ('CurrentCompany', '1');\n"
                        "INSERT INTO Company VALUES (1, 'Shellmade Trading', '', 0, 0, '1.mdb');"),
-        DataLinks::CommonPassword);
+        AppFolder::CommonPassword);
     ASSERT_TRUE(made.isEmpty()) << made.toStdString();
-    DataLinks::CreateUDLFile(DataLinks::JetConnectionString(master),
+    DataLinks::CreateUDLFile(AppFolder::JetConnectionString(master),
                              dir.filePath(QStringLiteral("MCdatalink.udl")));
 
     start();
@@ -239,7 +241,7 @@ TEST_F(StartupTest, AMasterWrittenByTheSqlcipherShellIsUpgradedAndStillOpensTher
         << "the start-up ran through";
     EXPECT_EQ(Fixtures::sqlcipherShell(
                   master, QStringLiteral("SELECT COMPANY_NAME || '|' || Database_Path FROM Company;"),
-                  DataLinks::CommonPassword),
+                  AppFolder::CommonPassword),
               QStringLiteral("Shellmade Trading|"));
     EXPECT_EQ(configRows(),
               QStringLiteral("CurrentCompany=1\nDatabasePath=%1\nUseDefaultPath=1").arg(dir.path()));

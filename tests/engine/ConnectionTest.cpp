@@ -172,8 +172,8 @@ TEST_F(EngineConnection, OpensEveryFormOfTheConnectionStringAndAnyPath)
         {"test form with share mode",
          QStringLiteral(
              "Provider=microsoft.jet.oledb.4.0;Data Source=%1;Mode=Share Deny None;Persist Security "
-             "Info=True;User ID=Admin;Jet OLEDB:Database Password=Marigold4817")
-             .arg(ConnectionString::quoteValue(protectedDb)),
+             "Info=True;User ID=Admin;Jet OLEDB:Database Password=%2")
+             .arg(ConnectionString::quoteValue(protectedDb), CommonPassword),
          protectedDb},
         {"unprotected file, password ignored", jetConnectionString(plainDb, QStringLiteral("anything")),
          plainDb},

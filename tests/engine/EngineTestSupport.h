@@ -4,6 +4,7 @@
 #include "engine/Connection.h"
 #include "engine/ConnectionString.h"
 #include "engine/DatabaseFile.h"
+#include "shared/AppFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +19,7 @@
 // Helpers shared by the engine tests: real database files in a temporary folder per test.
 namespace EngineTest {
 
-inline const QString CommonPassword = QStringLiteral("Marigold4817");
+using AppFolder::CommonPassword;
 
 inline QString jetConnectionString(const QString& path, const QString& password = CommonPassword)
 {

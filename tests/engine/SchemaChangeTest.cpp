@@ -187,13 +187,14 @@ TEST_F(EngineSchemaChange, FilesOfTheSqlcipherShellOpenAndStayItsOwn)
 {
     const ShellResult made = runShell(
         path,
-        QStringLiteral("PRAGMA key='Marigold4817';\n"
+        QStringLiteral("PRAGMA key='%1';\n"
                        "CREATE TABLE Config_Data (Config_Head text(50), Config_Value text(50));\n"
                        "CREATE INDEX HeadIndex ON Config_Data (Config_Head);\n"
                        "INSERT INTO Config_Data VALUES ('CurrentCompany', '3');\n"
                        "CREATE TABLE Company (COMPANY_ID SMALLINT PRIMARY KEY, COMPANY_NAME VARCHAR(255), "
                        "IS_SELECT SMALLINT);\n"
-                       "INSERT INTO Company VALUES (3, 'บริษัท สาม', 0);\n"));
+                       "INSERT INTO Company VALUES (3, 'บริษัท สาม', 0);\n")
+            .arg(CommonPassword));
     ASSERT_EQ(made.exitCode, 0) << made.errors.toStdString();
     ASSERT_TRUE(QFile::exists(path));
 
@@ -213,10 +214,11 @@ TEST_F(EngineSchemaChange, FilesOfTheSqlcipherShellOpenAndStayItsOwn)
 
     const ShellResult read = runShell(
         path, QStringLiteral(
-                  "PRAGMA key='Marigold4817';\nPRAGMA integrity_check;\n"
+                  "PRAGMA key='%1';\nPRAGMA integrity_check;\n"
                   "SELECT sql FROM sqlite_master WHERE name IN ('Config_Data', 'HeadIndex') ORDER BY name;\n"
                   "SELECT * FROM Config_Data;\nSELECT COMPANY_ID, COMPANY_NAME, '[' || Database_Path || ']' "
-                  "FROM Company;\n"));
+                  "FROM Company;\n")
+                  .arg(CommonPassword));
     EXPECT_EQ(read.exitCode, 0) << read.errors.toStdString();
     EXPECT_EQ(read.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
               QStringList({QStringLiteral("ok"),

@@ -76,7 +76,8 @@ TEST(EngineDataLinkFile, ReadsTheConnectionStringLine)
     QTemporaryDir folder;
     const QString connection =
         QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/ที่เก็บ/MCLarkspur.mdb;Persist Security "
-                       "Info=False;Jet OLEDB:Database Password=Marigold4817;Jet OLEDB:Engine Type=5");
+                       "Info=False;Jet OLEDB:Database Password=%1;Jet OLEDB:Engine Type=5")
+            .arg(CommonPassword);
     struct Case
     {
         const char* label;

@@ -1,4 +1,5 @@
 #include "tools/mkappfolder/AppFolderMaker.h"
+#include "shared/AppFolder.h"
 
 #include "base/AppError.h"
 #include "tests/support/Unprivileged.h"
@@ -104,7 +105,7 @@ TEST_F(AppFolderMakerTest, LaysOutDataLinkMasterAndTemplateForBothMasterVariants
         ASSERT_EQ(udl.size() % 2, 0);
         const QString text =
             QString::fromUtf16(reinterpret_cast<const char16_t*>(udl.constData() + 2), (udl.size() - 2) / 2);
-        const QString connection = DataLinks::JetConnectionString(masterOf(dir));
+        const QString connection = AppFolder::JetConnectionString(masterOf(dir));
         EXPECT_EQ(text,
                   QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
                       connection + QStringLiteral("\r\n"));
@@ -113,7 +114,7 @@ TEST_F(AppFolderMakerTest, LaysOutDataLinkMasterAndTemplateForBothMasterVariants
         // The master opens through its data-link file, with the common password.
         Connection master;
         master.setCursorLocation(Ado::UseClient);
-        master.open(DataLinks::MasterDataLinkReference(dir));
+        master.open(AppFolder::MasterDataLinkReference(dir));
         EXPECT_EQ(fieldNames(master, QStringLiteral("Company")), c.companyColumns);
         EXPECT_EQ(scalar(master, QStringLiteral("select count(*) from Company")), 0);
         QMap<QString, QString> expected;
@@ -425,7 +426,7 @@ TEST_F(AppFolderMakerTest, FolderNamesWithQuotesAndSeparatorsReachTheDataUnchang
         AppFolderMaker::make(dir, {false, 2});
         Connection master;
         master.setCursorLocation(Ado::UseClient);
-        master.open(DataLinks::MasterDataLinkReference(dir));
+        master.open(AppFolder::MasterDataLinkReference(dir));
         EXPECT_EQ(master.databasePath(), masterOf(dir));
         EXPECT_EQ(configRows(master).value(QStringLiteral("DatabasePath")), dir);
         const auto paths =

@@ -1,4 +1,6 @@
 #include "base/AppError.h"
+#include "engine/DataLinkFile.h"
+#include "shared/AppFolder.h"
 #include "tests/tools/ToolsTestSupport.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
 
@@ -44,7 +46,7 @@ protected:
     QString dataLink() const { return joinPath({app, QStringLiteral("datalink.udl")}); }
     void chooseCompany(int id) const
     {
-        DataLinks::CreateUDLFile(DataLinks::JetConnectionString(companyFile(id)), dataLink());
+        DataLinkFile::write(dataLink(), AppFolder::JetConnectionString(companyFile(id)));
     }
 
     QStringList recordLines() const
@@ -129,20 +131,19 @@ TEST_F(LarkspurStandin, ABrokenDataLinkIsRecordedAsAnErrorWithoutACrash)
         {"not a data-link file", [this] { writeBytes(dataLink(), "[oledb]\r\nProvider=nothing\r\n"); },
          QStringLiteral("datalink.udl")},
         {"database missing",
-         [this] { DataLinks::CreateUDLFile(DataLinks::JetConnectionString(companyFile(9)), dataLink()); },
+         [this] { DataLinkFile::write(dataLink(), AppFolder::JetConnectionString(companyFile(9))); },
          QStringLiteral("9.mdb")},
         {"wrong password",
          [this] {
-             DataLinks::CreateUDLFile(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
-                                          companyFile(1) +
-                                          QStringLiteral(";Jet OLEDB:Database Password=Lily"),
-                                      dataLink());
+             DataLinkFile::write(dataLink(), QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +
+                                                 companyFile(1) +
+                                                 QStringLiteral(";Jet OLEDB:Database Password=Lily"));
          },
          QString::number(ErrorNumber::WrongPassword)},
         {"another provider",
          [this] {
-             DataLinks::CreateUDLFile(QStringLiteral("Provider=SQLOLEDB.1;Data Source=") + companyFile(1),
-                                      dataLink());
+             DataLinkFile::write(dataLink(),
+                                 QStringLiteral("Provider=SQLOLEDB.1;Data Source=") + companyFile(1));
          },
          QString::number(ErrorNumber::ProviderNotFound)},
         {"a file that is no database",

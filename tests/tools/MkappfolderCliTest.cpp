@@ -1,3 +1,4 @@
+#include "shared/AppFolder.h"
 #include "tests/tools/ToolsTestSupport.h"
 
 #include <QFileInfo>
@@ -86,8 +87,8 @@ TEST(MkappfolderCli, LaysOutARelativeFolderAsAnAbsoluteOneCreatingItsParents)
                                       QStringLiteral("deeper"), QStringLiteral("app")});
         Connection master;
         master.setCursorLocation(Ado::UseClient);
-        master.open(DataLinks::MasterDataLinkReference(dir));
-        EXPECT_EQ(master.databasePath(), joinPath({dir, DataLinks::MasterDatabaseName}));
+        master.open(AppFolder::MasterDataLinkReference(dir));
+        EXPECT_EQ(master.databasePath(), joinPath({dir, AppFolder::MasterDatabaseName}));
         EXPECT_EQ(scalar(master, QStringLiteral("select count(*) from Company")), c.companies);
         Recordset config;
         config.open(QStringLiteral("select * from Config_Data"), master);

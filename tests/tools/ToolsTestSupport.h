@@ -2,10 +2,10 @@
 
 // Helpers shared by the tools' tests: running the built programs, reading folders and databases back.
 
+#include "base/PathJoin.h"
 #include "engine/Connection.h"
 #include "engine/Recordset.h"
-#include "launcher/core/DataLinks.h"
-#include "platform/PathJoin.h"
+#include "shared/AppFolder.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -146,7 +146,7 @@ inline QStringList entryNames(const QString& folder)
 inline void openDatabase(Connection& db, const QString& path)
 {
     db.setCursorLocation(Ado::UseClient);
-    db.open(DataLinks::JetConnectionString(path));
+    db.open(AppFolder::JetConnectionString(path));
 }
 
 // All rows of a query, each as its values in column order.

@@ -3,6 +3,7 @@
 #include "engine/Recordset.h"
 #include "launcher/core/MdlDAO.h"
 #include "launcher/windows/frmChooseCompany.h"
+#include "shared/AppFolder.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Typing.h"
 #include "tests/windows/WindowFixture.h"
@@ -39,7 +40,7 @@ protected:
         return Fixtures::sqlcipherShell(
             path(QStringLiteral("MCLarkspur.mdb")),
             QStringLiteral("SELECT Config_Value FROM Config_Data WHERE Config_Head = '%1';").arg(head),
-            DataLinks::CommonPassword);
+            AppFolder::CommonPassword);
     }
     int companyRows()
     {
@@ -85,7 +86,7 @@ TEST_F(ChooserTest, TheNameColumnNarrowsForTheScrollBarAboveSevenRows)
         QTemporaryDir folder;
         AppFolderMaker::make(folder.path(), {false, c.companies});
         LauncherGlobals own;
-        own.MasterConnection.open(DataLinks::MasterDataLinkReference(folder.path()));
+        own.MasterConnection.open(AppFolder::MasterDataLinkReference(folder.path()));
         frmChooseCompany chooser(own, services, windows);
         EXPECT_EQ(chooser.gridRowCount(), c.companies + 1);
         EXPECT_EQ(chooser.MSHFlexGrid1->horizontalHeader()->sectionSize(2), (c.width + 7) / 15)
@@ -111,7 +112,7 @@ TEST_F(ChooserTest, PickingAndConfirmingStoresTheChoiceInFourPlaces)
     EXPECT_EQ(configValue(QStringLiteral("CurrentCompany")), QStringLiteral("2"));
     EXPECT_EQ(
         Fixtures::readAll(path(QStringLiteral("datalink.udl"))),
-        Fixtures::dataLinkBytes(DataLinks::JetConnectionString(path(QStringLiteral("CompanyData/2/2.mdb")))));
+        Fixtures::dataLinkBytes(AppFolder::JetConnectionString(path(QStringLiteral("CompanyData/2/2.mdb")))));
     EXPECT_TRUE(messages.calls().isEmpty());
 }
 

@@ -4,6 +4,7 @@
 #include "launcher/windows/frmAddCompany.h"
 #include "launcher/windows/frmChooseCompany.h"
 #include "launcher/windows/frmEditCompany.h"
+#include "shared/AppFolder.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Typing.h"
 #include "tests/support/Unprivileged.h"
@@ -163,7 +164,7 @@ TEST_F(CompanyDialogsTest, AReadOnlyDataFolderRefusesTheAddAndLeavesNoRow)
 
     const int status = Unprivileged::run([&] {
         LauncherGlobals own;
-        own.MasterConnection.open(DataLinks::MasterDataLinkReference(dir.path()));
+        own.MasterConnection.open(AppFolder::MasterDataLinkReference(dir.path()));
         own.DatabasePath = dir.path();
         if (MdlDAO::AddCompany(own, files, QStringLiteral("no room")))
             return 1;

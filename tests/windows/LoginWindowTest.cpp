@@ -1,8 +1,10 @@
 #include "engine/DatabaseFile.h"
+#include "launcher/core/DataLinks.h"
 #include "launcher/core/Global.h"
 #include "launcher/windows/LoginWindowHost.h"
 #include "launcher/windows/frmLogin.h"
 #include "platform/doubles/FixedInstanceGuard.h"
+#include "shared/AppFolder.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Typing.h"
 #include "tests/windows/WindowFixture.h"
@@ -268,24 +270,24 @@ TEST_F(BrokenMasterTest, EveryBrokenOpenEndsAtTheLoginWithAReportNamingTheFile)
         {"UTF-8 data-link file",
          [&] {
              Fixtures::writeAll(udl, "[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n" +
-                                         DataLinks::JetConnectionString(mdb).toUtf8() + "\r\n");
+                                         AppFolder::JetConnectionString(mdb).toUtf8() + "\r\n");
          },
          udl, ErrorNumber::Unspecified},
         {"truncated data-link file",
          [&] { Fixtures::writeAll(udl, Fixtures::dataLinkBytes(QStringLiteral("x")).left(11)); }, udl,
          ErrorNumber::Unspecified},
-        {"missing database", [&] { DataLinks::CreateUDLFile(DataLinks::JetConnectionString(other), udl); },
+        {"missing database", [&] { DataLinks::CreateUDLFile(AppFolder::JetConnectionString(other), udl); },
          other, ErrorNumber::Unspecified},
         {"0-byte database",
          [&] {
              Fixtures::writeAll(other, {});
-             DataLinks::CreateUDLFile(DataLinks::JetConnectionString(other), udl);
+             DataLinks::CreateUDLFile(AppFolder::JetConnectionString(other), udl);
          },
          other, ErrorNumber::Unspecified},
         {"not a database",
          [&] {
              Fixtures::writeAll(other, QByteArray(4000, 'x')); // not a whole number of pages
-             DataLinks::CreateUDLFile(DataLinks::JetConnectionString(other), udl);
+             DataLinks::CreateUDLFile(AppFolder::JetConnectionString(other), udl);
          },
          other, ErrorNumber::Unspecified},
         {"another password",
@@ -322,7 +324,7 @@ TEST_F(BrokenMasterTest, AMasterWithoutTablesEndsAtTheLoginNamingTheMissingTable
     const QString mdb = dir.filePath(QStringLiteral("MCLarkspur.mdb"));
     AppFolderMaker::make(dir.path(), {false, 0});
     QFile::remove(mdb);
-    DatabaseFile::create(mdb, DataLinks::CommonPassword);
+    DatabaseFile::create(mdb, AppFolder::CommonPassword);
     LauncherGlobals fresh;
     startUp(fresh);
     ASSERT_EQ(fatal.reports().size(), 1);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/windows/ILauncherWindows.h"
 #include "launcher/windows/LauncherServices.h"
@@ -15,6 +14,7 @@
 #include "platform/fileop/FileOperation.h"
 #include "platform/fileop/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
+#include "shared/AppFolder.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QTemporaryDir>
@@ -63,7 +63,7 @@ protected:
         AppFolderMaker::make(root, {legacy, companies});
         globals.MasterConnection.close();
         globals.MasterConnection.setCursorLocation(Ado::UseClient);
-        globals.MasterConnection.open(DataLinks::MasterDataLinkReference(root));
+        globals.MasterConnection.open(AppFolder::MasterDataLinkReference(root));
         globals.ServerPath = root;
         globals.DatabasePath = root;
         globals.AppVersion = QStringLiteral("2.17");

@@ -12,9 +12,11 @@
 // milliseconds. Recording needs no display.
 
 #include "base/AppError.h"
+#include "base/PathJoin.h"
 #include "engine/Connection.h"
 #include "engine/DataLinkFile.h"
 #include "engine/Recordset.h"
+#include "shared/AppFolder.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -45,7 +47,8 @@ Opened openCompany(Connection& db)
 {
     Opened result;
     try {
-        const QString dataLink = QCoreApplication::applicationDirPath() + QStringLiteral("/datalink.udl");
+        const QString dataLink =
+            joinPath({QCoreApplication::applicationDirPath(), AppFolder::CompanyDataLinkName});
         db.setCursorLocation(Ado::UseClient);
         db.open(DataLinkFile::readConnectionString(dataLink));
         Recordset tables;

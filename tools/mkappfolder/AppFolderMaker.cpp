@@ -1,11 +1,12 @@
 #include "tools/mkappfolder/AppFolderMaker.h"
 
 #include "base/AppError.h"
+#include "base/PathJoin.h"
 #include "engine/Connection.h"
+#include "engine/DataLinkFile.h"
 #include "engine/DatabaseFile.h"
 #include "engine/Recordset.h"
-#include "launcher/core/DataLinks.h"
-#include "platform/PathJoin.h"
+#include "shared/AppFolder.h"
 
 #include <QCoreApplication>
 #include <QDate>
@@ -21,8 +22,6 @@ namespace AppFolderMaker {
 
 namespace {
 
-const QString CompanyDataName = QStringLiteral("CompanyData");
-const QString TemplateName = QStringLiteral("Larkspur.mdb");
 constexpr int MaxCompanies = 32767; // COMPANY_ID is a 16-bit identifier
 
 [[noreturn]] void fail(const QString& description)
@@ -98,7 +97,7 @@ void makeFolder(const QString& path, Undo& undo)
 Connection& openNew(Connection& db, const QString& path)
 {
     db.setCursorLocation(Ado::UseClient);
-    db.open(DataLinks::JetConnectionString(path));
+    db.open(AppFolder::JetConnectionString(path));
     return db;
 }
 
@@ -145,7 +144,7 @@ const Account ChartOfAccounts[] = {
 // of the current year, and journals waiting for their first entry.
 void buildTemplate(const QString& path, Undo& undo)
 {
-    DatabaseFile::create(path, DataLinks::CommonPassword);
+    DatabaseFile::create(path, AppFolder::CommonPassword);
     undo.file(path);
     Connection db;
     openNew(db, path);
@@ -222,7 +221,7 @@ QString demoCompanyName(int id)
 
 void buildMaster(const QString& path, const QString& folder, const Options& options, Undo& undo)
 {
-    DatabaseFile::create(path, DataLinks::CommonPassword);
+    DatabaseFile::create(path, AppFolder::CommonPassword);
     undo.file(path);
     Connection db;
     openNew(db, path);
@@ -266,7 +265,8 @@ void buildMaster(const QString& path, const QString& folder, const Options& opti
                 {QStringLiteral("COMPANY_PATH"), QString()},
                 {QStringLiteral("IS_SELECT"), 0},
                 {QStringLiteral("IS_DELETED"), 0},
-                {QStringLiteral("DATABASE_NAME"), QString::number(id) + QStringLiteral(".mdb")}};
+                {QStringLiteral("DATABASE_NAME"),
+                 AppFolder::defaultDatabaseName(static_cast<std::int16_t>(id))}};
             if (!options.legacyMaster)
                 values.emplace_back(QStringLiteral("DATABASE_PATH"), folder);
             addRow(company, values);
@@ -291,10 +291,10 @@ void copyTemplate(const QByteArray& bytes, const QString& target, Undo& undo)
     out.close();
 }
 
-QString companyFile(const QString& companyData, int id)
+QString companyFile(const QString& folder, int id)
 {
-    const QString n = QString::number(id);
-    return joinPath({companyData, n, n + QStringLiteral(".mdb")});
+    const auto companyId = static_cast<std::int16_t>(id);
+    return AppFolder::companyDatabasePath(folder, companyId, AppFolder::defaultDatabaseName(companyId));
 }
 
 } // namespace
@@ -312,10 +312,10 @@ void make(const QString& requestedFolder, const Options& options)
     // Absolute and without a trailing separator: the data-link file and the DatabasePath row must name
     // the same place whatever the working folder of the program that reads them.
     const QString folder = QDir(requestedFolder).absolutePath();
-    const QString master = joinPath({folder, DataLinks::MasterDatabaseName});
-    const QString dataLink = joinPath({folder, DataLinks::MasterDataLinkName});
-    const QString companyData = joinPath({folder, CompanyDataName});
-    const QString templatePath = joinPath({companyData, TemplateName});
+    const QString master = joinPath({folder, AppFolder::MasterDatabaseName});
+    const QString dataLink = joinPath({folder, AppFolder::MasterDataLinkName});
+    const QString companyData = AppFolder::companyDataFolder(folder);
+    const QString templatePath = AppFolder::templateDatabasePath(folder);
 
     // Every refusal happens before the first write, so a refused run changes nothing.
     if (occupied(master))
@@ -330,7 +330,7 @@ void make(const QString& requestedFolder, const Options& options)
         fail(QStringLiteral("The template database %1 exists already; it is left as it is.")
                  .arg(templatePath));
     for (int id = 1; id <= options.companies; ++id)
-        if (const QString file = companyFile(companyData, id); occupied(file))
+        if (const QString file = companyFile(folder, id); occupied(file))
             fail(QStringLiteral("The company database %1 exists already; it is left as it is.").arg(file));
 
     Undo undo;
@@ -346,14 +346,14 @@ void make(const QString& requestedFolder, const Options& options)
     templateFile.close();
 
     for (int id = 1; id <= options.companies; ++id) {
-        makeFolder(joinPath({companyData, QString::number(id)}), undo);
-        copyTemplate(templateBytes, companyFile(companyData, id), undo);
+        makeFolder(AppFolder::companyFolder(folder, static_cast<std::int16_t>(id)), undo);
+        copyTemplate(templateBytes, companyFile(folder, id), undo);
     }
 
     // The master is built under a private name and appears under its own only when complete, so that a
     // run stopped half-way never leaves a master that looks usable (or that makes the next run refuse).
     const QString partial = joinPath(
-        {folder, QStringLiteral(".") + DataLinks::MasterDatabaseName + QStringLiteral(".") +
+        {folder, QStringLiteral(".") + AppFolder::MasterDatabaseName + QStringLiteral(".") +
                      QString::number(QCoreApplication::applicationPid()) + QStringLiteral(".partial")});
     QFile::remove(partial);
     buildMaster(partial, folder, options, undo);
@@ -365,7 +365,7 @@ void make(const QString& requestedFolder, const Options& options)
 
     // Last, since nothing can fail after it: an existing data-link file is replaced, and could not be put
     // back by the undo.
-    DataLinks::CreateUDLFile(DataLinks::JetConnectionString(master), dataLink);
+    DataLinkFile::write(dataLink, AppFolder::JetConnectionString(master));
     undo.keep();
 }
 
