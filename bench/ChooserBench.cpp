@@ -7,17 +7,17 @@
 #include "bench/BenchSupport.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
-#include "launcher/windows/LauncherServices.h"
 #include "launcher/windows/LauncherWindows.h"
 #include "launcher/windows/frmChooseCompany.h"
 #include "platform/AppInfo.h"
+#include "platform/DesktopServices.h"
 #include "platform/doubles/MemorySettingsStore.h"
 #include "platform/doubles/RecordingFatalError.h"
 #include "platform/doubles/RecordingProgramStarter.h"
+#include "platform/doubles/ScriptedFileOperationUi.h"
 #include "platform/doubles/ScriptedMessageBox.h"
 #include "platform/doubles/ScriptedModalHost.h"
 #include "platform/doubles/ScriptedPickers.h"
-#include "platform/fileop/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "shared/AppFolder.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     ScriptedFolderPicker folders;
     ScriptedFileOperationUi fileUi;
     ShellFileOperation files(fileUi);
-    const LauncherServices services{info, settings, messages, fatal, modal, starter, folders, files};
+    const DesktopServices services{info, settings, messages, fatal, modal, starter, folders, files};
     LauncherGlobals globals;
     globals.MasterConnection.setCursorLocation(Ado::UseClient);
     globals.MasterConnection.open(AppFolder::MasterDataLinkReference(work.path()));

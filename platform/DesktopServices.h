@@ -9,8 +9,9 @@ class IProgramStarter;
 class ISettingsStore;
 class IFileOperation;
 
-// The desktop services the launcher's windows use, built by main() (or by a test, with doubles).
-struct LauncherServices
+// The desktop services a program's windows use: built once by main() (QtDesktopServices) or by a test
+// (with the scripted doubles), and passed to every window.
+struct DesktopServices
 {
     const AppInfo& app;
     ISettingsStore& settings;

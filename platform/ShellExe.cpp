@@ -1,4 +1,4 @@
-#include "launcher/windows/ShellExe.h"
+#include "platform/ShellExe.h"
 
 #include "base/AppError.h"
 #include "platform/ProgramStarter.h"

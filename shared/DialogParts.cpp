@@ -1,4 +1,4 @@
-#include "launcher/windows/DialogParts.h"
+#include "shared/DialogParts.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

@@ -8,7 +8,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-// Pieces the small company dialogs share.
+// Pieces the programs' small dialogs share.
 namespace DialogParts {
 QPushButton* button(QDialog* dialog, const QString& name, const QString& caption);
 QLineEdit* textBox(QDialog* dialog, const QString& name);

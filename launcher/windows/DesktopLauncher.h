@@ -1,19 +1,9 @@
 #pragma once
 
 #include "launcher/core/LauncherGlobals.h"
-#include "launcher/windows/LauncherServices.h"
 #include "launcher/windows/LauncherWindows.h"
 #include "launcher/windows/LoginWindowHost.h"
-#include "platform/AppInfo.h"
-#include "platform/ExecModalHost.h"
-#include "platform/LockFileInstanceGuard.h"
-#include "platform/PosixProgramStarter.h"
-#include "platform/QtFatalError.h"
-#include "platform/QtMessageBox.h"
-#include "platform/QtPickers.h"
-#include "platform/QtSettingsStore.h"
-#include "platform/fileop/QtFileOperationUi.h"
-#include "platform/fileop/ShellFileOperation.h"
+#include "platform/QtDesktopServices.h"
 
 // The launcher with the desktop's real services, as the program runs it: the services, the globals and
 // the windows, owned together for the whole run.
@@ -24,8 +14,8 @@ public:
     DesktopLauncher(const DesktopLauncher&) = delete;
     DesktopLauncher& operator=(const DesktopLauncher&) = delete;
 
-    IFatalError& fatal() { return m_fatal; }
-    ISettingsStore& settings() { return m_settings; }
+    IFatalError& fatal() { return m_desktop.fatal(); }
+    ISettingsStore& settings() { return m_desktop.settings(); }
 
     // The start-up: refuses a second copy, opens the master database and shows the login window.
     void start();
@@ -33,18 +23,8 @@ public:
     bool loginShown() const;
 
 private:
-    AppInfo m_info;
-    QtMessageBox m_messages;
-    QtFatalError m_fatal;
-    QtSettingsStore m_settings;
-    LockFileInstanceGuard m_instances;
-    ExecModalHost m_modal;
-    PosixProgramStarter m_starter;
-    QtFolderPicker m_folders;
-    QtFileOperationUi m_fileUi;
-    ShellFileOperation m_files;
+    QtDesktopServices m_desktop;
     LauncherGlobals m_globals;
-    LauncherServices m_services;
     LauncherWindows m_windows;
     LoginWindowHost m_login;
 };

@@ -1,12 +1,12 @@
 #include "launcher/windows/LauncherWindows.h"
 
 #include "launcher/core/LauncherGlobals.h"
-#include "launcher/windows/LauncherServices.h"
 #include "launcher/windows/frmChooseCompany.h"
+#include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "platform/ModalHost.h"
 
-LauncherWindows::LauncherWindows(LauncherGlobals& globals, const LauncherServices& services)
+LauncherWindows::LauncherWindows(LauncherGlobals& globals, const DesktopServices& services)
     : m_globals(globals), m_services(services)
 {}
 

@@ -3,18 +3,18 @@
 #include "launcher/windows/ILauncherWindows.h"
 
 struct LauncherGlobals;
-struct LauncherServices;
+struct DesktopServices;
 
 // The real modal windows behind the login window's seam.
 class LauncherWindows : public ILauncherWindows
 {
 public:
-    LauncherWindows(LauncherGlobals& globals, const LauncherServices& services);
+    LauncherWindows(LauncherGlobals& globals, const DesktopServices& services);
     void ShowChooseCompany() override;
     void ShowLanMain() override;
     void ShowLanConnection() override;
 
 private:
     LauncherGlobals& m_globals;
-    const LauncherServices& m_services;
+    const DesktopServices& m_services;
 };

@@ -1,10 +1,10 @@
 #include "launcher/windows/LoginWindowHost.h"
 
-#include "launcher/windows/LauncherServices.h"
 #include "launcher/windows/frmLogin.h"
+#include "platform/DesktopServices.h"
 #include "platform/FatalError.h"
 
-LoginWindowHost::LoginWindowHost(LauncherGlobals& globals, const LauncherServices& services,
+LoginWindowHost::LoginWindowHost(LauncherGlobals& globals, const DesktopServices& services,
                                  ILauncherWindows& windows)
     : m_globals(globals), m_services(services), m_windows(windows)
 {}

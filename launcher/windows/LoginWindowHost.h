@@ -7,13 +7,13 @@
 class ILauncherWindows;
 class frmLogin;
 struct LauncherGlobals;
-struct LauncherServices;
+struct DesktopServices;
 
 // Creates the login window for the start-up and keeps it for the rest of the run.
 class LoginWindowHost : public ILoginWindowHost
 {
 public:
-    LoginWindowHost(LauncherGlobals& globals, const LauncherServices& services, ILauncherWindows& windows);
+    LoginWindowHost(LauncherGlobals& globals, const DesktopServices& services, ILauncherWindows& windows);
     ~LoginWindowHost() override;
 
     void createAndUnload() override;
@@ -23,7 +23,7 @@ public:
 
 private:
     LauncherGlobals& m_globals;
-    const LauncherServices& m_services;
+    const DesktopServices& m_services;
     ILauncherWindows& m_windows;
     std::unique_ptr<frmLogin> m_window;
 };

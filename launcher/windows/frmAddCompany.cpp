@@ -1,10 +1,10 @@
 #include "launcher/windows/frmAddCompany.h"
 
 #include "launcher/core/MdlDAO.h"
-#include "launcher/windows/DialogParts.h"
-#include "launcher/windows/LauncherServices.h"
-#include "launcher/windows/WindowEvent.h"
+#include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
+#include "platform/WindowEvent.h"
+#include "shared/DialogParts.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -13,7 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-frmAddCompany::frmAddCompany(LauncherGlobals& globals, const LauncherServices& services, QWidget* parent)
+frmAddCompany::frmAddCompany(LauncherGlobals& globals, const DesktopServices& services, QWidget* parent)
     : QDialog(parent), m_globals(globals), m_services(services)
 {
     setObjectName(QStringLiteral("frmAddCompany"));

@@ -6,7 +6,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 struct LauncherGlobals;
-struct LauncherServices;
+struct DesktopServices;
 
 // Creates a company from the name typed.
 class frmAddCompany : public QDialog
@@ -14,7 +14,7 @@ class frmAddCompany : public QDialog
     Q_OBJECT
 
 public:
-    frmAddCompany(LauncherGlobals& globals, const LauncherServices& services, QWidget* parent = nullptr);
+    frmAddCompany(LauncherGlobals& globals, const DesktopServices& services, QWidget* parent = nullptr);
 
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
@@ -29,5 +29,5 @@ private Q_SLOTS:
 
 private:
     LauncherGlobals& m_globals;
-    const LauncherServices& m_services;
+    const DesktopServices& m_services;
 };

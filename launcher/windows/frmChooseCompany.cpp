@@ -8,15 +8,15 @@
 #include "launcher/core/SettingsKeys.h"
 #include "launcher/windows/CompanyGridModel.h"
 #include "launcher/windows/ILauncherWindows.h"
-#include "launcher/windows/LauncherServices.h"
-#include "launcher/windows/WindowEvent.h"
 #include "launcher/windows/frmAddCompany.h"
 #include "launcher/windows/frmEditCompany.h"
 #include "platform/AppInfo.h"
+#include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
 #include "platform/ModalHost.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
+#include "platform/WindowEvent.h"
 #include "platform/fileop/FileOperation.h"
 #include "shared/AppFolder.h"
 #include "shared/Common.h"
@@ -38,7 +38,7 @@ const QString ErrorText = QStringLiteral("เกิดข้อผิดพล�
 const QString DeleteTitle = QStringLiteral("Comfirm Exit");
 } // namespace
 
-frmChooseCompany::frmChooseCompany(LauncherGlobals& globals, const LauncherServices& services,
+frmChooseCompany::frmChooseCompany(LauncherGlobals& globals, const DesktopServices& services,
                                    ILauncherWindows& windows, QWidget* parent)
     : QDialog(parent), m_globals(globals), m_services(services), m_windows(windows)
 {

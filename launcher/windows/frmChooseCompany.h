@@ -11,7 +11,7 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 struct LauncherGlobals;
-struct LauncherServices;
+struct DesktopServices;
 
 // Lists the companies and lets the operator pick the one the accounting application opens next; adds,
 // edits and deletes companies.
@@ -20,7 +20,7 @@ class frmChooseCompany : public QDialog
     Q_OBJECT
 
 public:
-    frmChooseCompany(LauncherGlobals& globals, const LauncherServices& services, ILauncherWindows& windows,
+    frmChooseCompany(LauncherGlobals& globals, const DesktopServices& services, ILauncherWindows& windows,
                      QWidget* parent = nullptr);
     ~frmChooseCompany() override;
 
@@ -54,7 +54,7 @@ private:
     void showSelection(std::int16_t id, const QString& name);
 
     LauncherGlobals& m_globals;
-    const LauncherServices& m_services;
+    const DesktopServices& m_services;
     ILauncherWindows& m_windows;
     CompanyGridModel* m_grid = nullptr;
     std::int16_t SelectedCompanyID = 0;

@@ -3,11 +3,11 @@
 #include "base/AppError.h"
 #include "engine/Convert.h"
 #include "launcher/core/MdlDAO.h"
-#include "launcher/windows/DialogParts.h"
-#include "launcher/windows/LauncherServices.h"
-#include "launcher/windows/WindowEvent.h"
 #include "launcher/windows/frmChooseCompany.h"
+#include "platform/DesktopServices.h"
 #include "platform/MessageBox.h"
+#include "platform/WindowEvent.h"
+#include "shared/DialogParts.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -17,7 +17,7 @@
 #include <QPushButton>
 #include <optional>
 
-frmEditCompany::frmEditCompany(LauncherGlobals& globals, const LauncherServices& services,
+frmEditCompany::frmEditCompany(LauncherGlobals& globals, const DesktopServices& services,
                                const frmChooseCompany& chooser, QWidget* parent)
     : QDialog(parent), m_globals(globals), m_services(services)
 {

@@ -7,7 +7,7 @@ class QLineEdit;
 class QPushButton;
 class frmChooseCompany;
 struct LauncherGlobals;
-struct LauncherServices;
+struct DesktopServices;
 
 // Changes the name and the database file name of the company picked in the open chooser.
 class frmEditCompany : public QDialog
@@ -15,8 +15,8 @@ class frmEditCompany : public QDialog
     Q_OBJECT
 
 public:
-    frmEditCompany(LauncherGlobals& globals, const LauncherServices& services,
-                   const frmChooseCompany& chooser, QWidget* parent = nullptr);
+    frmEditCompany(LauncherGlobals& globals, const DesktopServices& services, const frmChooseCompany& chooser,
+                   QWidget* parent = nullptr);
 
     QPushButton* OKButton = nullptr;
     QPushButton* CancelButton = nullptr;
@@ -37,5 +37,5 @@ private:
     void Form_Load(const frmChooseCompany& chooser);
 
     LauncherGlobals& m_globals;
-    const LauncherServices& m_services;
+    const DesktopServices& m_services;
 };

@@ -5,13 +5,13 @@
 #include "launcher/core/MdlDAO.h"
 #include "launcher/core/SettingsKeys.h"
 #include "launcher/windows/ILauncherWindows.h"
-#include "launcher/windows/LauncherServices.h"
-#include "launcher/windows/ShellExe.h"
 #include "launcher/windows/WindowArt.h"
-#include "launcher/windows/WindowEvent.h"
 #include "platform/AppInfo.h"
+#include "platform/DesktopServices.h"
 #include "platform/SettingsStore.h"
+#include "platform/ShellExe.h"
 #include "platform/Twips.h"
+#include "platform/WindowEvent.h"
 #include "shared/AppFolder.h"
 
 #include <QEvent>
@@ -28,7 +28,7 @@ namespace {
 const QString NoCompanyPrompt = QStringLiteral("กรุณาเลือกบริษัท ก่อนที่จะเริ่มใช้งาน");
 }
 
-frmLogin::frmLogin(LauncherGlobals& globals, const LauncherServices& services, ILauncherWindows& windows,
+frmLogin::frmLogin(LauncherGlobals& globals, const DesktopServices& services, ILauncherWindows& windows,
                    QWidget* parent)
     : QDialog(parent), m_globals(globals), m_services(services), m_windows(windows)
 {

@@ -9,7 +9,7 @@ class QLineEdit;
 class QPushButton;
 class ILauncherWindows;
 struct LauncherGlobals;
-struct LauncherServices;
+struct DesktopServices;
 
 // The launcher's main window: shows the company that will be opened, takes the user name and password
 // and starts the accounting application.
@@ -19,7 +19,7 @@ class frmLogin : public QDialog
 
 public:
     // Building the window runs its initialisation (which may open the master-location window first).
-    frmLogin(LauncherGlobals& globals, const LauncherServices& services, ILauncherWindows& windows,
+    frmLogin(LauncherGlobals& globals, const DesktopServices& services, ILauncherWindows& windows,
              QWidget* parent = nullptr);
 
     // The load step; the window's host runs it once, before the window is first shown.
@@ -55,6 +55,6 @@ private:
     void ChooseCompany();
 
     LauncherGlobals& m_globals;
-    const LauncherServices& m_services;
+    const DesktopServices& m_services;
     ILauncherWindows& m_windows;
 };

@@ -1,4 +1,4 @@
-#include "platform/fileop/ScriptedFileOperationUi.h"
+#include "platform/doubles/ScriptedFileOperationUi.h"
 
 #include <QtGlobal>
 

@@ -1,7 +1,7 @@
 #include "engine/Convert.h"
 #include "engine/Recordset.h"
 #include "launcher/core/MdlDAO.h"
-#include "platform/fileop/ScriptedFileOperationUi.h"
+#include "platform/doubles/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "shared/AppFolder.h"
 #include "tests/core/MasterFixture.h"

@@ -1,4 +1,4 @@
-#include "platform/fileop/ScriptedFileOperationUi.h"
+#include "platform/doubles/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "tests/fileop/FileOpTestSupport.h"
 #include "tests/support/ChildProcess.h"

@@ -2,17 +2,17 @@
 
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/windows/ILauncherWindows.h"
-#include "launcher/windows/LauncherServices.h"
 #include "launcher/windows/frmChooseCompany.h"
 #include "platform/AppInfo.h"
+#include "platform/DesktopServices.h"
 #include "platform/doubles/MemorySettingsStore.h"
 #include "platform/doubles/RecordingFatalError.h"
 #include "platform/doubles/RecordingProgramStarter.h"
+#include "platform/doubles/ScriptedFileOperationUi.h"
 #include "platform/doubles/ScriptedMessageBox.h"
 #include "platform/doubles/ScriptedModalHost.h"
 #include "platform/doubles/ScriptedPickers.h"
 #include "platform/fileop/FileOperation.h"
-#include "platform/fileop/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "shared/AppFolder.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
@@ -98,6 +98,6 @@ protected:
     ScriptedFolderPicker folders;
     ScriptedFileOperationUi fileUi;
     ShellFileOperation files{fileUi};
-    LauncherServices services{app, settings, messages, fatal, modal, starter, folders, files};
+    DesktopServices services{app, settings, messages, fatal, modal, starter, folders, files};
     FakeLauncherWindows windows;
 };
