@@ -17,3 +17,9 @@ inline QString joinPath(std::initializer_list<QString> pieces)
     }
     return result;
 }
+
+// The path of name inside folder, with one separator between them however folder ends.
+inline QString pathInFolder(const QString& folder, const QString& name)
+{
+    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}

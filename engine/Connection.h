@@ -46,6 +46,8 @@ public:
     void rollbackTrans();
 
     QString databasePath() const; // the file that was opened, empty when closed
+    // Raises the closed-object error (3704) unless the connection is open.
+    void requireOpen() const;
 
     // For Recordset: the raw handle; throws AppError when the connection is not open.
     sqlite3* handle() const;

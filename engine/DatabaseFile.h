@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Whole-file operations on database files, outside any open connection.
@@ -10,7 +11,11 @@ namespace DatabaseFile {
 // data folders; opening a connection never creates a file.
 void create(const QString& path, const QString& password);
 
-// Whether the first bytes of the file say it is an unprotected database ("SQLite format 3").
+// How many first bytes of a file tell whether it is an unprotected database.
+inline constexpr int HeaderSize = 16;
+// Whether a file's first bytes are those of an unprotected database ("SQLite format 3").
+bool hasUnprotectedHeader(const QByteArray& firstBytes);
+// Whether the first bytes of the file say it is an unprotected database.
 bool isUnprotected(const QString& path);
 
 } // namespace DatabaseFile

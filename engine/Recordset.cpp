@@ -13,8 +13,7 @@ using SqlText::quoteIdentifier;
 
 [[noreturn]] void closedError()
 {
-    throw AppError(ErrorNumber::ObjectClosed,
-                   QStringLiteral("Operation is not allowed when the object is closed."));
+    throw Sqlite::objectClosedError();
 }
 
 [[noreturn]] void itemNotFound()
@@ -274,8 +273,6 @@ void Recordset::update()
         notUpdatable();
     if (!m_adding)
         requireCurrentRow();
-    sqlite3* db = m_connection->handle();
-    const QString path = m_connection->databasePath();
     m_connection->schemaChanged(); // the length guards must match the table as it is now
 
     QStringList names;
@@ -286,63 +283,8 @@ void Recordset::update()
             values.append(m_pending[i]);
         }
     }
-    const QString table = quoteIdentifier(m_table);
-
-    qlonglong rowId = 0;
-    if (m_adding) {
-        QString sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
-        if (!names.isEmpty()) {
-            QStringList marks;
-            for (int i = 1; i <= names.size(); ++i)
-                marks.append(QStringLiteral("?%1").arg(i));
-            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
-        }
-        Sqlite::Statement insert(db, sql, path);
-        for (int i = 0; i < values.size(); ++i)
-            insert.bind(i + 1, values[i]);
-        insert.step();
-        rowId = sqlite3_last_insert_rowid(db);
-    } else {
-        rowId = m_rowIds[m_position];
-        QStringList assignments;
-        for (int i = 0; i < names.size(); ++i)
-            assignments.append(QStringLiteral("%1 = ?%2").arg(names[i]).arg(i + 1));
-        Sqlite::Statement change(db,
-                                 QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_ = ?%3")
-                                     .arg(table, assignments.join(QStringLiteral(", ")))
-                                     .arg(names.size() + 1),
-                                 path);
-        for (int i = 0; i < values.size(); ++i)
-            change.bind(i + 1, values[i]);
-        change.bind(static_cast<int>(values.size()) + 1, rowId);
-        change.step();
-        if (sqlite3_changes(db) == 0)
-            throw AppError(
-                ErrorNumber::Unspecified,
-                QStringLiteral("The row to be changed in the table '%1' of the database '%2' no longer "
-                               "exists; another user may have deleted it.")
-                    .arg(m_table, path));
-    }
-
-    // The row is read back as stored: defaults filled in, values converted by the column's type.
-    QVector<QVariant> stored = m_adding ? m_pending : m_rows[m_position];
-    for (int i = 0; i < m_columns.size(); ++i)
-        if (m_dirty[i])
-            stored[i] = m_pending[i];
-    {
-        Sqlite::Statement reread(db, QStringLiteral("SELECT * FROM %1 WHERE _rowid_ = ?1").arg(table), path);
-        reread.bind(1, rowId);
-        if (reread.step()) {
-            for (int c = 0; c < reread.columnCount(); ++c) {
-                const QString name = QString::fromUtf8(sqlite3_column_name(reread.get(), c));
-                for (int i = 0; i < m_columns.size(); ++i)
-                    if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
-                        stored[i] = reread.column(c);
-            }
-        }
-    }
-
+    const qlonglong rowId = m_adding ? insertRow(names, values) : changeCurrentRow(names, values);
+    const QVector<QVariant> stored = storedRow(rowId);
     if (m_adding) {
         m_rows.append(stored);
         m_rowIds.append(rowId);
@@ -353,6 +295,74 @@ void Recordset::update()
     m_adding = false;
     m_pending.clear();
     m_dirty.clear();
+}
+
+qlonglong Recordset::insertRow(const QStringList& names, const QVector<QVariant>& values)
+{
+    sqlite3* db = m_connection->handle();
+    const QString table = quoteIdentifier(m_table);
+    QString sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
+    if (!names.isEmpty()) {
+        QStringList marks;
+        for (int i = 1; i <= names.size(); ++i)
+            marks.append(QStringLiteral("?%1").arg(i));
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                  .arg(table, names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", ")));
+    }
+    Sqlite::Statement insert(db, sql, m_connection->databasePath());
+    for (int i = 0; i < values.size(); ++i)
+        insert.bind(i + 1, values[i]);
+    insert.step();
+    return sqlite3_last_insert_rowid(db);
+}
+
+qlonglong Recordset::changeCurrentRow(const QStringList& names, const QVector<QVariant>& values)
+{
+    sqlite3* db = m_connection->handle();
+    const QString path = m_connection->databasePath();
+    const qlonglong rowId = m_rowIds[m_position];
+    QStringList assignments;
+    for (int i = 0; i < names.size(); ++i)
+        assignments.append(QStringLiteral("%1 = ?%2").arg(names[i]).arg(i + 1));
+    Sqlite::Statement change(db,
+                             QStringLiteral("UPDATE %1 SET %2 WHERE _rowid_ = ?%3")
+                                 .arg(quoteIdentifier(m_table), assignments.join(QStringLiteral(", ")))
+                                 .arg(names.size() + 1),
+                             path);
+    for (int i = 0; i < values.size(); ++i)
+        change.bind(i + 1, values[i]);
+    change.bind(static_cast<int>(values.size()) + 1, rowId);
+    change.step();
+    if (sqlite3_changes(db) == 0)
+        throw AppError(
+            ErrorNumber::Unspecified,
+            QStringLiteral("The row to be changed in the table '%1' of the database '%2' no longer "
+                           "exists; another user may have deleted it.")
+                .arg(m_table, path));
+    return rowId;
+}
+
+// The row as stored: defaults filled in, values converted by the column's type.
+QVector<QVariant> Recordset::storedRow(qlonglong rowId) const
+{
+    QVector<QVariant> stored = m_adding ? m_pending : m_rows[m_position];
+    for (int i = 0; i < m_columns.size(); ++i)
+        if (m_dirty[i])
+            stored[i] = m_pending[i];
+    Sqlite::Statement reread(
+        m_connection->handle(),
+        QStringLiteral("SELECT * FROM %1 WHERE _rowid_ = ?1").arg(quoteIdentifier(m_table)),
+        m_connection->databasePath());
+    reread.bind(1, rowId);
+    if (!reread.step())
+        return stored;
+    for (int c = 0; c < reread.columnCount(); ++c) {
+        const QString name = QString::fromUtf8(sqlite3_column_name(reread.get(), c));
+        for (int i = 0; i < m_columns.size(); ++i)
+            if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+                stored[i] = reread.column(c);
+    }
+    return stored;
 }
 
 int Recordset::indexOf(const QString& name) const

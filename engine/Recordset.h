@@ -56,6 +56,9 @@ private:
     };
     int indexOf(const QString& name) const;
     void requireCurrentRow() const;
+    qlonglong insertRow(const QStringList& names, const QVector<QVariant>& values);
+    qlonglong changeCurrentRow(const QStringList& names, const QVector<QVariant>& values);
+    QVector<QVariant> storedRow(qlonglong rowId) const;
 
     Connection* m_connection = nullptr;
     QString m_table; // set when updatable

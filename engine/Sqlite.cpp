@@ -230,6 +230,12 @@ AppError errorFor(sqlite3* db, int rc, const QString& databasePath, const QStrin
     }
 }
 
+AppError objectClosedError()
+{
+    return AppError(ErrorNumber::ObjectClosed,
+                    QStringLiteral("Operation is not allowed when the object is closed."));
+}
+
 QString textTooLongMarker(const QString& table, const QString& column, int limit)
 {
     return MarkerPrefix + Separator + table + Separator + column + Separator + QString::number(limit);

@@ -4,11 +4,25 @@
 
 #include <QString>
 #include <QVariant>
+#include <memory>
 #include <sqlcipher/sqlite3.h>
 
 // The engine's thin layer over the SQLCipher C API: statements that finalize themselves, values in and
 // out as QVariant, and the translation of SQLite's failures into the provider's error numbers.
 namespace Sqlite {
+
+struct CloseDatabase
+{
+    void operator()(sqlite3* db) const { sqlite3_close_v2(db); }
+};
+struct FinalizeStatement
+{
+    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+// An open database handle, closed when its owner goes.
+using Database = std::unique_ptr<sqlite3, CloseDatabase>;
+// A prepared statement whose result codes the caller reads itself, finalized when its owner goes.
+using StatementPtr = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
 
 class Statement
 {
@@ -38,6 +52,9 @@ void exec(sqlite3* db, const QString& sql, const QString& databasePath);
 
 // The AppError for the failure rc that the connection db has just reported while running sql.
 AppError errorFor(sqlite3* db, int rc, const QString& databasePath, const QString& sql);
+
+// The error of every operation on a connection or recordset that is not open.
+AppError objectClosedError();
 
 // The text a connection's length guard raises for a text that is too long, and its parts read back.
 QString textTooLongMarker(const QString& table, const QString& column, int limit);

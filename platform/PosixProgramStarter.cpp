@@ -1,5 +1,6 @@
 #include "platform/PosixProgramStarter.h"
 
+#include "base/PathJoin.h"
 #include "platform/ShellPath.h"
 
 #include <QDir>
@@ -17,11 +18,6 @@
 extern char** environ;
 
 namespace {
-
-QString joined(const QString& folder, const QString& name)
-{
-    return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
 
 bool isWindowsProgram(const QString& path)
 {
@@ -138,7 +134,8 @@ int PosixProgramStarter::start(const QString& file, const QString& parameters, c
     if (file.isEmpty())
         return ShellCode::FileNotFound;
 
-    const QString program = ShellPath::resolve(QDir::isAbsolutePath(file) ? file : joined(folder, file));
+    const QString program =
+        ShellPath::resolve(QDir::isAbsolutePath(file) ? file : pathInFolder(folder, file));
     const QFileInfo programInfo(program);
     if (!programInfo.exists())
         return QFileInfo(programInfo.path()).isDir() ? ShellCode::FileNotFound : ShellCode::PathNotFound;

@@ -1,5 +1,7 @@
 #include "platform/ShellPath.h"
 
+#include "base/PathJoin.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QRegularExpression>
@@ -19,20 +21,13 @@ bool existsAsWritten(const QString& path)
 
 } // namespace
 
-QString join(const QString& folder, const QString& name)
-{
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + QLatin1Char('/') + name;
-}
-
 QString resolve(const QString& path)
 {
     const QString clean = QDir::cleanPath(QFileInfo(path).absoluteFilePath());
     const QStringList parts = clean.split(QLatin1Char('/'), Qt::SkipEmptyParts);
     QString current = QStringLiteral("/");
     for (qsizetype i = 0; i < parts.size(); ++i) {
-        const QString written = join(current, parts[i]);
+        const QString written = pathInFolder(current, parts[i]);
         if (existsAsWritten(written)) {
             current = written;
             continue;
@@ -45,10 +40,10 @@ QString resolve(const QString& path)
         if (found.size() != 1) {
             // Nothing (or no single entry) matches: this and the following components are new names.
             for (qsizetype j = i; j < parts.size(); ++j)
-                current = join(current, parts[j]);
+                current = pathInFolder(current, parts[j]);
             return current;
         }
-        current = join(current, found.first());
+        current = pathInFolder(current, found.first());
     }
     return current;
 }

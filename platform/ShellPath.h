@@ -7,9 +7,6 @@
 // that ignores case, so a component that does not exist as written is looked up ignoring case.
 namespace ShellPath {
 
-// Joins a folder and a name with the platform's separator.
-QString join(const QString& folder, const QString& name);
-
 // The absolute, cleaned path (doubled separators and a trailing one dropped) with every component that
 // does not exist as written replaced by the single entry of its folder that matches it ignoring case.
 // Resolution stops at the first component that matches nothing (or more than one entry); the rest is

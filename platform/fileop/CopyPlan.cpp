@@ -1,5 +1,6 @@
 #include "platform/fileop/CopyPlan.h"
 
+#include "base/PathJoin.h"
 #include "platform/ShellPath.h"
 
 #include <QFileInfo>
@@ -18,7 +19,7 @@ struct Walker
         static const QString suffix = QStringLiteral("-journal");
         if (!name.endsWith(suffix) || name.size() == suffix.size())
             return false;
-        return QFileInfo(ShellPath::join(folder, name.chopped(suffix.size()))).isFile();
+        return QFileInfo(pathInFolder(folder, name.chopped(suffix.size()))).isFile();
     }
 
     void addFile(const QString& source, const QString& target)
@@ -52,7 +53,7 @@ struct Walker
             // A journal is copied together with its database, never on its own.
             if (isJournalOfSibling(source, name))
                 continue;
-            addEntry(ShellPath::join(source, name), ShellPath::join(target, name));
+            addEntry(pathInFolder(source, name), pathInFolder(target, name));
         }
         folderPath.remove(key);
     }
@@ -99,7 +100,7 @@ CopyPlan CopyPlan::make(const QString& source, const QString& target)
         }
         for (const QString& name : ShellPath::matchingEntries(folder, nameOf(written))) {
             if (!Walker::isJournalOfSibling(folder, name))
-                sources.append(ShellPath::join(folder, name));
+                sources.append(pathInFolder(folder, name));
         }
     } else {
         const QString resolved = ShellPath::resolve(written);
@@ -128,7 +129,7 @@ CopyPlan CopyPlan::make(const QString& source, const QString& target)
     }
     if (!intoFolder.isEmpty()) {
         for (const QString& item : sources)
-            walker.addEntry(item, ShellPath::join(intoFolder, nameOf(item)));
+            walker.addEntry(item, pathInFolder(intoFolder, nameOf(item)));
     }
 
     for (const Item& item : plan.items) {

@@ -1,6 +1,7 @@
 #include "platform/fileop/DeleteJob.h"
 
 #include "base/FileLock.h"
+#include "base/PathJoin.h"
 #include "platform/ShellPath.h"
 #include "platform/fileop/CopyPlan.h"
 #include "platform/fileop/FileOpMessages.h"
@@ -38,7 +39,7 @@ void collectFiles(const QString& item, QStringList& files)
         return;
     }
     for (const QString& name : ShellPath::entries(item))
-        collectFiles(ShellPath::join(item, name), files);
+        collectFiles(pathInFolder(item, name), files);
 }
 
 // 0, or the errno of the first entry that could not be removed.
@@ -46,7 +47,7 @@ int removeTree(const QString& path)
 {
     if (isFolder(path)) {
         for (const QString& name : ShellPath::entries(path)) {
-            if (const int error = removeTree(ShellPath::join(path, name)); error != 0)
+            if (const int error = removeTree(pathInFolder(path, name)); error != 0)
                 return error;
         }
         return ::rmdir(QFile::encodeName(path).constData()) == 0 ? 0 : errno;
@@ -72,8 +73,8 @@ FileOpResult DeleteJob::run(const QString& path)
             return result;
         }
         for (const QString& entry : ShellPath::matchingEntries(folder, name))
-            items.append(ShellPath::join(folder, entry));
-        asked = ShellPath::join(folder, name);
+            items.append(pathInFolder(folder, entry));
+        asked = pathInFolder(folder, name);
     } else {
         const QString resolved = ShellPath::resolve(written);
         if (!exists(resolved)) {

@@ -119,6 +119,31 @@ TEST_F(EngineRecordset, UpdateChangesOnlyTheCurrentRowsChangedFields)
     EXPECT_EQ(unchanged.value(QStringLiteral("Config_Value")).toString(), QStringLiteral("7"));
 }
 
+// A row that another connection deleted after the recordset read it is not written back into being.
+TEST_F(EngineRecordset, UpdatingARowThatAnotherConnectionDeletedFailsAndAddsNothing)
+{
+    Recordset rs;
+    rs.open(QStringLiteral("select * from Config_Data where Config_Head = 'CurrentCompany'"), connection,
+            Ado::OpenKeyset, Ado::LockOptimistic);
+    ASSERT_EQ(rs.recordCount(), 1);
+    {
+        Connection other;
+        other.open(jetConnectionString(path));
+        other.execute(QStringLiteral("delete from Config_Data where Config_Head = 'CurrentCompany'"));
+    }
+
+    rs.setValue(QStringLiteral("Config_Value"), QStringLiteral("9"));
+    expectError([&] { rs.update(); }, ErrorNumber::Unspecified,
+                QStringLiteral("The row to be changed in the table 'Config_Data' of the database '%1' no "
+                               "longer exists; another user may have deleted it.")
+                    .arg(path));
+    rs.close();
+
+    Recordset check;
+    check.open(QStringLiteral("select * from Config_Data"), connection);
+    EXPECT_EQ(check.recordCount(), 0);
+}
+
 TEST_F(EngineRecordset, FieldsByNameOrPositionWithTheirDefinedSizes)
 {
     Recordset rs;
