@@ -8,7 +8,8 @@ build="$root/build-test"
 launcher=()
 # A compiler cache, where one is installed, makes rebuilds in several checkouts cheap; CI has none.
 command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCOMPANYDESK_SANITIZE=ON "${launcher[@]}" >/dev/null
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCOMPANYDESK_SANITIZE=ON -DCOMPANYDESK_WERROR=ON \
+    "${launcher[@]}" >/dev/null
 cmake --build "$build" -j "$(nproc)"
 
 export QT_QPA_PLATFORM=offscreen

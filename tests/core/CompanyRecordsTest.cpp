@@ -4,8 +4,8 @@
 #include "platform/doubles/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "shared/AppFolder.h"
-#include "tests/core/MasterFixture.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/MasterFixture.h"
 
 #include <QDir>
 #include <QFile>

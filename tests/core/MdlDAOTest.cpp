@@ -3,7 +3,7 @@
 
 #include "base/AppError.h"
 #include "engine/Convert.h"
-#include "tests/core/MasterFixture.h"
+#include "tests/support/MasterFixture.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "platform/doubles/FixedInstanceGuard.h"
 #include "platform/doubles/ScriptedMessageBox.h"
 #include "shared/AppFolder.h"
-#include "tests/core/MasterFixture.h"
 #include "tests/support/Fixtures.h"
+#include "tests/support/MasterFixture.h"
 #include "tests/support/Unprivileged.h"
 
 #include <QDir>

@@ -30,10 +30,10 @@ QByteArray randomBytes(int size)
 
 void writeUdl(const QString& path, const QString& connectionString)
 {
-    writeBytes(
-        path,
-        utf16File(QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n%1\r\n")
-                      .arg(connectionString)));
+    writeBytes(path,
+               Fixtures::utf16le(
+                   QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n%1\r\n")
+                       .arg(connectionString)));
 }
 
 int countRows(Connection& connection, const QString& table)

@@ -5,10 +5,11 @@
 #include "engine/ConnectionString.h"
 #include "engine/DatabaseFile.h"
 #include "shared/AppFolder.h"
+#include "tests/support/Fixtures.h"
+#include "tests/support/SqlcipherShell.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -67,19 +68,6 @@ inline void writeBytes(const QString& path, const QByteArray& bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-// A text file as the launcher writes data-link files: UTF-16LE, normally with the byte-order mark.
-inline QByteArray utf16File(const QString& text, bool withMark = true)
-{
-    QByteArray bytes;
-    if (withMark)
-        bytes.append("\xFF\xFE", 2);
-    for (const QChar c : text) {
-        bytes.append(static_cast<char>(c.unicode() & 0xFF));
-        bytes.append(static_cast<char>(c.unicode() >> 8));
-    }
-    return bytes;
-}
-
 inline QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
@@ -96,32 +84,6 @@ inline std::optional<AppError> errorOf(const std::function<void()>& body)
     }
     ADD_FAILURE() << "no AppError was thrown";
     return std::nullopt;
-}
-
-// The sqlite3-compatible shell of SQLCipher, given a script on its standard input.
-struct ShellResult
-{
-    int exitCode = -1;
-    QString output;
-    QString errors;
-};
-
-inline ShellResult runShell(const QString& database, const QString& script)
-{
-    QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), database});
-    ShellResult result;
-    if (!shell.waitForStarted(10000)) {
-        result.errors = QStringLiteral("sqlcipher did not start: ") + shell.errorString();
-        return result;
-    }
-    shell.write(script.toUtf8());
-    shell.closeWriteChannel();
-    shell.waitForFinished(30000);
-    result.exitCode = shell.exitStatus() == QProcess::NormalExit ? shell.exitCode() : -1;
-    result.output = QString::fromUtf8(shell.readAllStandardOutput());
-    result.errors = QString::fromUtf8(shell.readAllStandardError());
-    return result;
 }
 
 } // namespace EngineTest

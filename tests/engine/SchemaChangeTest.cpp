@@ -185,7 +185,7 @@ TEST_F(EngineSchemaChange, MissingTablesAndColumnsHaveTheirOwnNumbers)
 // table the shell still opens them with the key: the engine writes nothing only it can read.
 TEST_F(EngineSchemaChange, FilesOfTheSqlcipherShellOpenAndStayItsOwn)
 {
-    const ShellResult made = runShell(
+    const ShellResult made = runSqlcipherShell(
         path,
         QStringLiteral("PRAGMA key='%1';\n"
                        "CREATE TABLE Config_Data (Config_Head text(50), Config_Value text(50));\n"
@@ -212,7 +212,7 @@ TEST_F(EngineSchemaChange, FilesOfTheSqlcipherShellOpenAndStayItsOwn)
     EXPECT_FALSE(bytes.contains("CurrentCompany"));
     EXPECT_FALSE(QFile::exists(path + QStringLiteral("-journal")));
 
-    const ShellResult read = runShell(
+    const ShellResult read = runSqlcipherShell(
         path, QStringLiteral(
                   "PRAGMA key='%1';\nPRAGMA integrity_check;\n"
                   "SELECT sql FROM sqlite_master WHERE name IN ('Config_Data', 'HeadIndex') ORDER BY name;\n"
@@ -227,7 +227,8 @@ TEST_F(EngineSchemaChange, FilesOfTheSqlcipherShellOpenAndStayItsOwn)
                            QStringLiteral("CREATE INDEX HeadIndex ON Config_Data (Config_Head)"),
                            QStringLiteral("CurrentCompany|3"), QStringLiteral("3|บริษัท สาม|[]")}));
 
-    const ShellResult withoutKey = runShell(path, QStringLiteral("SELECT count(*) FROM sqlite_master;\n"));
+    const ShellResult withoutKey =
+        runSqlcipherShell(path, QStringLiteral("SELECT count(*) FROM sqlite_master;\n"));
     EXPECT_TRUE(withoutKey.errors.contains(QLatin1String("file is encrypted or is not a database")))
         << withoutKey.errors.toStdString();
 }

@@ -94,7 +94,7 @@ TEST(EngineDataLinkFile, ReadsTheConnectionStringLine)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const QString path = folder.filePath(QStringLiteral("MCdatalink.udl"));
-        writeBytes(path, utf16File(c.text));
+        writeBytes(path, Fixtures::utf16le(c.text));
         EXPECT_EQ(DataLinkFile::readConnectionString(path), connection);
     }
 }
@@ -115,11 +115,12 @@ TEST(EngineDataLinkFile, NamesTheFileAndTheFaultOfAMalformedOne)
         {"empty", QByteArray(), "is empty"},
         {"UTF-8 without mark", good.toUtf8(), "lacks the byte-order mark FF FE"},
         {"big-endian mark", QByteArray("\xFE\xFF\x00[", 4), "lacks the byte-order mark FF FE"},
-        {"odd byte count", utf16File(good) + QByteArray(1, 'x'), "odd number of bytes"},
-        {"no [oledb]", utf16File(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x\r\n")),
+        {"odd byte count", Fixtures::utf16le(good) + QByteArray(1, 'x'), "odd number of bytes"},
+        {"no [oledb]",
+         Fixtures::utf16le(QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/x\r\n")),
          "does not start with the line [oledb]"},
-        {"only the mark", utf16File(QString()), "lacks the line [oledb]"},
-        {"no connection string", utf16File(QStringLiteral("[oledb]\r\n; only a comment\r\n\r\n")),
+        {"only the mark", Fixtures::utf16le(QString()), "lacks the line [oledb]"},
+        {"no connection string", Fixtures::utf16le(QStringLiteral("[oledb]\r\n; only a comment\r\n\r\n")),
          "holds no connection string"},
     };
     for (const Case& c : cases) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tests/support/QtPrinters.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -85,18 +87,3 @@ inline void startSelf(QProcess& child, const QString& filter, const QString& var
 }
 
 } // namespace PlatformTest
-
-// Readable QString values in gtest's failure messages.
-inline void PrintTo(const QString& text, std::ostream* out)
-{
-    *out << '"' << text.toStdString() << '"';
-}
-inline void PrintTo(const QStringList& list, std::ostream* out)
-{
-    *out << '{';
-    for (qsizetype i = 0; i < list.size(); ++i) {
-        *out << (i == 0 ? "" : ", ");
-        PrintTo(list[i], out);
-    }
-    *out << '}';
-}

@@ -1,7 +1,8 @@
 #include "tests/support/Fixtures.h"
 
+#include "tests/support/SqlcipherShell.h"
+
 #include <QFile>
-#include <QProcess>
 
 namespace Fixtures {
 
@@ -20,33 +21,32 @@ void writeAll(const QString& path, const QByteArray& bytes)
         file.write(bytes);
 }
 
-QByteArray dataLinkBytes(const QString& connectionString)
+QByteArray utf16le(const QString& text, bool withMark)
 {
-    const QString text =
-        QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
-        connectionString + QStringLiteral("\r\n");
-    QByteArray bytes("\xFF\xFE", 2);
+    QByteArray bytes;
+    if (withMark)
+        bytes.append("\xFF\xFE", 2);
     for (const QChar c : text) {
-        bytes.append(char(c.unicode() & 0xFF));
-        bytes.append(char(c.unicode() >> 8));
+        bytes.append(static_cast<char>(c.unicode() & 0xFF));
+        bytes.append(static_cast<char>(c.unicode() >> 8));
     }
     return bytes;
 }
 
+QByteArray dataLinkBytes(const QString& connectionString)
+{
+    return utf16le(QStringLiteral("[oledb]\r\n; Everything after this line is an OLE DB initstring\r\n") +
+                   connectionString + QStringLiteral("\r\n"));
+}
+
 QString sqlcipherShell(const QString& databasePath, const QString& sql, const QString& key)
 {
-    QProcess shell;
-    shell.start(QStringLiteral("sqlcipher"), {databasePath});
-    if (!shell.waitForStarted(10000))
-        return QStringLiteral("<sqlcipher shell did not start>");
-    QByteArray input;
+    QString script;
     if (!key.isEmpty())
-        input += "PRAGMA key='" + key.toUtf8() + "';\n";
-    input += sql.toUtf8() + "\n";
-    shell.write(input);
-    shell.closeWriteChannel();
-    shell.waitForFinished(30000);
-    return QString::fromUtf8(shell.readAllStandardOutput() + shell.readAllStandardError()).trimmed();
+        script += QStringLiteral("PRAGMA key='%1';\n").arg(key);
+    script += sql + QLatin1Char('\n');
+    const ShellResult result = runSqlcipherShell(databasePath, script);
+    return (result.output + result.errors).trimmed();
 }
 
 } // namespace Fixtures

@@ -6,6 +6,8 @@
 #include "engine/Connection.h"
 #include "engine/Recordset.h"
 #include "shared/AppFolder.h"
+#include "tests/support/ProgramRun.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
@@ -22,12 +24,6 @@
 #include <QVector>
 #include <gtest/gtest.h>
 #include <ostream>
-
-// So that a failed comparison of texts prints them.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 namespace ToolsTest {
 
@@ -55,48 +51,6 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-struct ProgramRun
-{
-    bool started = false;
-    bool finished = false;
-    int exitCode = -1;
-    QProcess::ExitStatus exitStatus = QProcess::CrashExit;
-    QByteArray out;
-    QByteArray err;
-};
-
-inline ProgramRun runProgram(const QString& program, const QStringList& arguments,
-                             const QString& workingFolder = {},
-                             const QMap<QString, QString>& extraEnvironment = {},
-                             const QByteArray& input = {}, int timeoutMs = 120000)
-{
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (auto it = extraEnvironment.cbegin(); it != extraEnvironment.cend(); ++it)
-        environment.insert(it.key(), it.value());
-    process.setProcessEnvironment(environment);
-    if (!workingFolder.isEmpty())
-        process.setWorkingDirectory(workingFolder);
-    process.start(program, arguments);
-    ProgramRun run;
-    run.started = process.waitForStarted(30000);
-    if (!run.started)
-        return run;
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    run.finished = process.waitForFinished(timeoutMs);
-    if (!run.finished) {
-        process.kill();
-        process.waitForFinished(5000);
-    }
-    run.exitCode = process.exitCode();
-    run.exitStatus = process.exitStatus();
-    run.out = process.readAllStandardOutput();
-    run.err = process.readAllStandardError();
-    return run;
 }
 
 // Every entry below a folder (hidden ones too) with the bytes of each file, to prove that a refused run

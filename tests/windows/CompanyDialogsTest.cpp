@@ -8,7 +8,7 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/Typing.h"
 #include "tests/support/Unprivileged.h"
-#include "tests/windows/WindowFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QDir>
 #include <QFile>

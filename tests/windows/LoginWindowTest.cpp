@@ -7,7 +7,7 @@
 #include "shared/AppFolder.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Typing.h"
-#include "tests/windows/WindowFixture.h"
+#include "tests/support/WindowFixture.h"
 
 #include <QApplication>
 #include <QDir>
