@@ -13,7 +13,9 @@ namespace Common {
 // full disk is false). Empty paths raise error 5.
 bool ShellCopy(IFileOperation& files, const QString& source, const QString& target, int flags);
 
-// Deletes the path, into the desktop trash when allowUndo is set. Empty path raises error 5.
-void ShellDelete(IFileOperation& files, const QString& path, bool allowUndo, int flags);
+// Deletes the path, into the desktop trash when allowUndo is set; whether the shell did everything asked
+// (the shell has shown its own error box when it did not). The caller decides what a failure means.
+// Empty path raises error 5.
+[[nodiscard]] bool ShellDelete(IFileOperation& files, const QString& path, bool allowUndo, int flags);
 
 } // namespace Common

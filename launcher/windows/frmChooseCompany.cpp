@@ -241,8 +241,12 @@ void frmChooseCompany::CmdDeleteCompany_Click()
                     m_globals.DatabasePath, doomed, MdlDAO::GetCompanyDatabaseName(m_globals, doomed));
                 // With no database name the path names the company's folder; only a file is ever sent
                 // to the trash, never the folder with whatever else it holds.
-                if (modFileSys::FileExists(file))
-                    Common::ShellDelete(m_services.files, file, true, Fof::NoConfirmation);
+                // A file the shell could not delete has had its own error box; the company is removed
+                // from the list either way.
+                if (modFileSys::FileExists(file)) {
+                    [[maybe_unused]] const bool deleted =
+                        Common::ShellDelete(m_services.files, file, true, Fof::NoConfirmation);
+                }
             }
             MdlDAO::DeleteCompany(m_globals, m_services.settings, doomed);
             if (SelectedCompanyID == doomed)
