@@ -1,0 +1,11 @@
+#include "shared/BrowseForFolder.h"
+
+#include "platform/FolderPicker.h"
+
+QString BrowseForFolder(IFolderPicker& picker, const QString& startFolder, const QString& prompt)
+{
+    QString chosen = picker.browse(startFolder, prompt);
+    while (chosen.size() > 1 && chosen.endsWith(QLatin1Char('/')))
+        chosen.chop(1);
+    return chosen;
+}
