@@ -5,9 +5,12 @@
 #include "tests/support/Typing.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
@@ -334,6 +337,31 @@ TEST_F(MaintenanceWindow, TheExitButtonClosesTheWindowAndEscapeDoesNot)
     QTest::mouseClick(window->Command1, Qt::LeftButton);
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(messages.calls().isEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// The built program, started from an application folder as an installed copy is, shows its window and
+// keeps running until it is closed.
+TEST_F(MaintenanceWindow, TheProgramStartsAndRunsUntilClosed)
+{
+    QString bin = qEnvironmentVariable("COMPANYDESK_BIN_DIR");
+    if (bin.isEmpty())
+        bin = QCoreApplication::applicationDirPath();
+    const QString program = appFolder + QStringLiteral("/vaultkeep");
+    ASSERT_TRUE(QFile::copy(bin + QStringLiteral("/vaultkeep"), program));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    process.setProcessEnvironment(environment);
+    process.start(program, {});
+    ASSERT_TRUE(process.waitForStarted(30000));
+    EXPECT_FALSE(process.waitForFinished(4000)) << process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.state(), QProcess::Running);
+    process.terminate();
+    process.waitForFinished(10000);
 }
 
 } // namespace
