@@ -4,7 +4,8 @@
 
 class IFolderPicker;
 
-// Lets the user choose a folder, opening with startFolder selected (the picker's own default when it is
-// empty or does not exist) and showing the prompt. Returns the chosen folder's full path without a
-// trailing separator, except the root, which keeps its own ("/"); the empty text when cancelled.
+// Lets the user choose a folder in the desktop's folder dialog, titled with the prompt and opened on the
+// start folder (an empty or missing start folder leaves the dialog's own default). Returns the chosen
+// folder's full path: a filesystem root with its separator ("/"), any other folder without a trailing
+// one; the empty text when the user cancelled.
 QString BrowseForFolder(IFolderPicker& picker, const QString& startFolder, const QString& prompt);
