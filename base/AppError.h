@@ -29,7 +29,9 @@ inline constexpr long EmptyString = 5;
 inline constexpr long Overflow = 6;
 inline constexpr long TypeMismatch = 13;
 inline constexpr long ShellExecuteFailed = 17;
+inline constexpr long InternalError = 51; // what the run time gave an error it could not classify
 inline constexpr long BadFileNameOrNumber = 52;
+inline constexpr long PathFileAccessError = 75;
 inline constexpr long InvalidUseOfNull = 94;
 // Errors of the database objects (connections and recordsets).
 inline constexpr long NoCurrentRecord = 3021;

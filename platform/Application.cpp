@@ -7,11 +7,6 @@
 #include <cstdlib>
 #include <exception>
 
-namespace {
-// The number the original runtime gave to an error it could not otherwise classify.
-constexpr long InternalErrorNumber = 51;
-} // namespace
-
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 
 void Application::setIdentity(const QString& productName)
@@ -32,10 +27,10 @@ bool Application::notify(QObject* receiver, QEvent* event)
     } catch (const AppError& error) {
         reportEscaped(error.number(), error.description());
     } catch (const std::exception& error) {
-        reportEscaped(InternalErrorNumber,
+        reportEscaped(ErrorNumber::InternalError,
                       QStringLiteral("Internal error: ") + QString::fromLocal8Bit(error.what()));
     } catch (...) {
-        reportEscaped(InternalErrorNumber, QStringLiteral("Internal error: an unknown exception."));
+        reportEscaped(ErrorNumber::InternalError, QStringLiteral("Internal error: an unknown exception."));
     }
     // Only a recording report returns; the event counts as not handled.
     return false;

@@ -8,13 +8,17 @@
 #include "platform/QtFatalError.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtPickers.h"
+#include "platform/QtScreen.h"
 #include "platform/QtSettingsStore.h"
 #include "platform/fileop/QtFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
 
+#include <memory>
+
 // The desktop's real services, as a program's main() builds them once: message boxes and the fatal error
 // report titled with the product name, the product's settings, its single-instance lock, the program
-// starter, the pickers and the shell file operation. They live as long as this object.
+// starter, the pickers, the screen's pointer, the event pump and the shell file operation. They live as
+// long as this object; a program passes on the ones its windows use.
 class QtDesktopServices
 {
 public:
@@ -27,17 +31,27 @@ public:
     IFatalError& fatal() { return m_fatal; }
     ISettingsStore& settings() { return m_settings; }
     IMessageBox& messages() { return m_messages; }
-    IInstanceGuard& instances() { return m_instances; }
+    IFolderPicker& folders() { return m_folders; }
+    IFileOpenDialog& fileOpen() { return m_fileOpen; }
+    IFileOperation& files() { return m_files; }
+    IScreenPointer& screen() { return m_screen; }
+    IEventPump& events() { return m_events; }
+    // The product's single-instance lock, taken when it is first asked for: a program that never asks
+    // leaves no lock file behind.
+    IInstanceGuard& instances();
 
 private:
     AppInfo m_info;
     QtMessageBox m_messages;
     QtFatalError m_fatal;
     QtSettingsStore m_settings;
-    LockFileInstanceGuard m_instances;
+    std::unique_ptr<LockFileInstanceGuard> m_instances;
     ExecModalHost m_modal;
     PosixProgramStarter m_starter;
     QtFolderPicker m_folders;
+    QtFileOpenDialog m_fileOpen;
+    QtScreenPointer m_screen;
+    QtEventPump m_events;
     QtFileOperationUi m_fileUi;
     ShellFileOperation m_files;
     DesktopServices m_services;

@@ -15,6 +15,6 @@ template <typename Handler> void runWindowEvent(IFatalError& fatal, Handler&& ha
     } catch (const AppError& error) {
         fatal.report(error);
     } catch (const std::exception& error) {
-        fatal.report(51, QString::fromLocal8Bit(error.what()));
+        fatal.report(ErrorNumber::InternalError, QString::fromLocal8Bit(error.what()));
     }
 }
