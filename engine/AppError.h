@@ -24,6 +24,7 @@ private:
 // Error numbers that callers test for.
 namespace ErrorNumber {
 inline constexpr long Overflow = 6;
+inline constexpr long OutOfMemory = 7;
 inline constexpr long TypeMismatch = 13;
 inline constexpr long BadFileNameOrNumber = 52;
 inline constexpr long ShellExecuteFailed = 17;

@@ -8,11 +8,13 @@
 #include "engine/Sqlite.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -150,6 +152,7 @@ struct Connection::Impl
         guardedSchemaVersion = -1;
     }
 
+    void open(Target& target);
     void buildGuards();
     void alterColumn(const SqlDialect::AlterColumn& alter);
 };
@@ -361,48 +364,69 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
                            .arg(d->path));
     // The user name and password arguments are the workgroup login of the original engine; a database is
     // protected by its own password, given in the connection string.
-    const Target target = targetOf(connectionString);
-    const QString& path = target.path;
-    const QByteArray localPath = QFile::encodeName(path);
+    Target target = targetOf(connectionString);
+    try {
+        d->open(target);
+    } catch (const std::bad_alloc&) {
+        d->release();
+        throw AppError(ErrorNumber::OutOfMemory,
+                       QStringLiteral("Out of memory while opening the database '%1'.").arg(target.path));
+    }
+}
+
+void Connection::Impl::open(Target& target)
+{
+    // A relative Data Source is taken from the current folder, as it always was; the path is made whole
+    // here so that every message names the file that was really tried.
+    if (QFileInfo(target.path).isRelative())
+        target.path = QFileInfo(target.path).absoluteFilePath();
+    const QString& file = target.path;
+    const QByteArray localPath = QFile::encodeName(file);
 
     // The shared lock is taken before anything is read, so that a program replacing the file as a whole
-    // (it holds an exclusive lock meanwhile) is never read half-written.
+    // (it holds an exclusive lock meanwhile) is never read half-written. O_NONBLOCK: opening a FIFO would
+    // otherwise wait for a writer for ever; only a regular file goes further.
     FileDescriptor lock;
-    lock.fd = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC);
+    lock.fd = ::open(localPath.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (lock.fd < 0) {
         const int error = errno;
-        if (error == ENOENT || error == ENOTDIR)
-            fail(QStringLiteral("Could not find file '%1'.").arg(path));
-        fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(path, systemError(error)));
+        if (error == ENOENT)
+            fail(QStringLiteral("Could not find file '%1'.").arg(file));
+        if (error == ENOTDIR)
+            fail(QStringLiteral("Could not find file '%1': a part of its path is a file, not a folder.")
+                     .arg(file));
+        fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(file, systemError(error)));
     }
     struct stat st
     {};
     if (::fstat(lock.fd, &st) != 0)
-        fail(QStringLiteral("The database '%1' could not be examined: %2.").arg(path, systemError(errno)));
+        fail(QStringLiteral("The database '%1' could not be examined: %2.").arg(file, systemError(errno)));
     if (S_ISDIR(st.st_mode))
-        fail(QStringLiteral("'%1' is not a database file: it is a folder.").arg(path));
+        fail(QStringLiteral("'%1' is not a database file: it is a folder.").arg(file));
+    if (!S_ISREG(st.st_mode))
+        fail(QStringLiteral("'%1' is not a database file: it is not a regular file (it is a device, a pipe "
+                            "or a socket).")
+                 .arg(file));
     if (::flock(lock.fd, LOCK_SH | LOCK_NB) != 0) {
         const int error = errno;
         if (error == EWOULDBLOCK)
-            fail(QStringLiteral("The database '%1' is in use by another program.").arg(path));
-        fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(path, systemError(error)));
+            fail(QStringLiteral("The database '%1' is in use by another program.").arg(file));
+        fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(file, systemError(error)));
     }
-    if (!S_ISREG(st.st_mode))
-        fail(QStringLiteral("'%1' is not a database file: it is not a regular file.").arg(path));
     if (st.st_size == 0)
-        fail(QStringLiteral("'%1' is not a database file: it is empty (0 bytes).").arg(path));
+        fail(QStringLiteral("'%1' is not a database file: it is empty (0 bytes).").arg(file));
 
     QByteArray header(PlainHeader.size(), '\0');
     const ssize_t got = ::pread(lock.fd, header.data(), static_cast<size_t>(header.size()), 0);
     if (got < 0)
-        fail(QStringLiteral("The database '%1' could not be read: %2.").arg(path, systemError(errno)));
+        fail(QStringLiteral("The database '%1' could not be read: %2.").arg(file, systemError(errno)));
     header.truncate(got);
     const bool unprotected = header == PlainHeader;
     if (!unprotected && st.st_size % PageSize != 0)
         fail(QStringLiteral(
                  "'%1' is not a database file: its size of %2 bytes is not a whole number of %3-byte "
                  "pages.")
-                 .arg(path)
+                 .arg(file)
                  .arg(st.st_size)
                  .arg(PageSize));
 
@@ -410,51 +434,56 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
     // every change fails with a "read-only" error. SQLite itself would fall back silently; asking for it
     // makes the state explicit.
     const bool writable = ::access(localPath.constData(), W_OK) == 0;
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(localPath.constData(), &db,
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(localPath.constData(), &handle,
                                    writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
     if (rc != SQLITE_OK) {
-        const QString message = QString::fromUtf8(db != nullptr ? sqlite3_errmsg(db) : sqlite3_errstr(rc));
-        sqlite3_close_v2(db);
-        fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(path, message));
+        const QString message =
+            QString::fromUtf8(handle != nullptr ? sqlite3_errmsg(handle) : sqlite3_errstr(rc));
+        sqlite3_close_v2(handle);
+        if ((rc & 0xFF) == SQLITE_NOMEM)
+            throw std::bad_alloc();
+        fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(file, message));
     }
-    d->db = db;
-    d->path = path;
-    d->lockFd = lock.release();
+    db = handle;
+    path = file;
+    lockFd = lock.release();
 
     try {
-        sqlite3_busy_timeout(db, BusyTimeoutMs);
+        sqlite3_busy_timeout(handle, BusyTimeoutMs);
         // An unprotected file opens without a key, whatever password was given, as with the original engine.
         if (!unprotected && !target.password.isEmpty()) {
             const QByteArray key = target.password.toUtf8();
-            sqlite3_key(db, key.constData(), static_cast<int>(key.size()));
+            sqlite3_key(handle, key.constData(), static_cast<int>(key.size()));
         }
         // A wrong key shows only when the first page is read.
         sqlite3_stmt* probe = nullptr;
-        int probeRc = sqlite3_prepare_v2(db, "SELECT count(*) FROM sqlite_master", -1, &probe, nullptr);
+        int probeRc = sqlite3_prepare_v2(handle, "SELECT count(*) FROM sqlite_master", -1, &probe, nullptr);
         if (probeRc == SQLITE_OK)
             probeRc = sqlite3_step(probe);
-        const QString message = QString::fromUtf8(sqlite3_errmsg(db));
+        const QString message = QString::fromUtf8(sqlite3_errmsg(handle));
         sqlite3_finalize(probe);
         if (probeRc != SQLITE_ROW) {
+            if ((probeRc & 0xFF) == SQLITE_NOMEM)
+                throw std::bad_alloc();
             if ((probeRc & 0xFF) == SQLITE_NOTADB && !unprotected) {
                 if (target.password.isEmpty())
                     throw AppError(
                         ErrorNumber::WrongPassword,
                         QStringLiteral("The database '%1' is protected by a password and none was given.")
-                            .arg(path));
+                            .arg(file));
                 throw AppError(ErrorNumber::WrongPassword,
-                               QStringLiteral("Not a valid password for the database '%1'.").arg(path));
+                               QStringLiteral("Not a valid password for the database '%1'.").arg(file));
             }
             if ((probeRc & 0xFF) == SQLITE_NOTADB || (probeRc & 0xFF) == SQLITE_CORRUPT)
-                fail(QStringLiteral("'%1' is not a database file or is damaged (%2).").arg(path, message));
-            fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(path, message));
+                fail(QStringLiteral("'%1' is not a database file or is damaged (%2).").arg(file, message));
+            fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(file, message));
         }
         // The guards below live in the temporary schema; keep it in memory rather than in a file.
-        d->exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
-        d->buildGuards();
+        exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
+        buildGuards();
     } catch (...) {
-        d->release();
+        release();
         throw;
     }
 }
