@@ -20,12 +20,13 @@ bool ShellCopy(IFileOperation& files, const QString& source, const QString& targ
     }
 }
 
-void ShellDelete(IFileOperation& files, const QString& path, bool allowUndo, int flags)
+bool ShellDelete(IFileOperation& files, const QString& path, bool allowUndo, int flags)
 {
     modFileSys::RequirePath(path);
     try {
-        files.remove(path, allowUndo ? (flags | Fof::AllowUndo) : flags);
+        return files.remove(path, allowUndo ? (flags | Fof::AllowUndo) : flags).ok;
     } catch (const std::exception&) {
+        return false;
     }
 }
 

@@ -13,7 +13,9 @@ namespace Common {
 // full disk is false). Empty paths raise error 5.
 bool ShellCopy(IFileOperation& files, const QString& source, const QString& target, int flags);
 
-// Deletes the path, into the desktop trash when allowUndo is set. Empty path raises error 5.
-void ShellDelete(IFileOperation& files, const QString& path, bool allowUndo, int flags);
+// Deletes the path, into the desktop trash when allowUndo is set; whether everything asked was done (a
+// file in use or a trash that cannot take it is false, after the operation's own error box). Empty path
+// raises error 5.
+bool ShellDelete(IFileOperation& files, const QString& path, bool allowUndo, int flags);
 
 } // namespace Common

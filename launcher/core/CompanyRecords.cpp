@@ -1,7 +1,11 @@
 #include "engine/AppError.h"
 #include "engine/Convert.h"
+#include "launcher/core/CompanyFields.h"
+#include "launcher/core/CompanyPaths.h"
+#include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
+#include "launcher/core/NewCompanyFolder.h"
 #include "launcher/core/SettingsKeys.h"
 #include "platform/PathJoin.h"
 #include "platform/SettingsStore.h"
@@ -13,20 +17,35 @@ namespace MdlDAO {
 
 namespace {
 
-QString templatePath(const LauncherGlobals& globals)
+// The template becomes a company's books, which the accounting application opens with the common
+// password; a file that does not open so (not a database, another password, not a regular file) is
+// refused before anything is added.
+void checkTemplate(const QString& templatePath)
 {
-    return joinPath({globals.DatabasePath, QStringLiteral("CompanyData"), QStringLiteral("Larkspur.mdb")});
+    Connection probe;
+    probe.open(DataLinks::JetConnectionString(templatePath));
+    probe.close();
 }
 
-// Takes the next identifier and adds the row inside one write transaction, so that a second launcher on
-// the same master waits for it and then takes the identifier after it.
-std::int16_t addCompanyRow(LauncherGlobals& globals, const QString& companyName)
+bool companyRowExists(LauncherGlobals& globals, std::int16_t companyId)
+{
+    Recordset rs = GetCompanyByID(globals, companyId);
+    const bool found = rs.recordCount() >= 1;
+    rs.close();
+    return found;
+}
+
+// Adds the row of a company whose database is already in place, in one write transaction. The
+// identifier was reserved by its folder; a row that another program gave the same identifier meanwhile
+// fails the add rather than sharing the folder.
+void addCompanyRow(LauncherGlobals& globals, std::int16_t id, const QString& companyName)
 {
     Connection& connection = GetConnection(globals);
     connection.beginTrans();
     try {
-        const std::int16_t id = Convert::toInt16(
-            QVariant(GetNextID(globals, QStringLiteral("COMPANY"), QStringLiteral("COMPANY_ID"), {})));
+        if (companyRowExists(globals, id))
+            throw AppError(ErrorNumber::Unspecified,
+                           QStringLiteral("The company identifier %1 was taken by another program.").arg(id));
         Recordset rs;
         rs.open(QStringLiteral("Company"), connection, Ado::OpenDynamic, Ado::LockOptimistic,
                 Ado::Unspecified);
@@ -41,7 +60,6 @@ std::int16_t addCompanyRow(LauncherGlobals& globals, const QString& companyName)
         rs.update();
         rs.close();
         connection.commitTrans();
-        return id;
     } catch (...) {
         try {
             connection.rollbackTrans();
@@ -53,18 +71,25 @@ std::int16_t addCompanyRow(LauncherGlobals& globals, const QString& companyName)
 
 } // namespace
 
+// The database is copied before the row is added: whenever the program stops, the master lists either
+// no new company or one whose database is complete. What an interrupted add leaves in its folder is
+// removed by RecoverInterruptedAdds.
 bool AddCompany(LauncherGlobals& globals, IFileOperation& files, const QString& companyName)
 {
     try {
-        // Without a template the company would be recorded with no database; nothing is added then.
-        if (!modFileSys::FileExists(templatePath(globals)))
+        RecoverInterruptedAdds(globals);
+        const QString templateFile = CompanyPaths::templatePath(globals.DatabasePath);
+        if (!modFileSys::FileExists(templateFile))
             return false;
-        const std::int16_t id = addCompanyRow(globals, companyName);
-        if (!CreateCompanyDatabase(globals, files, id)) {
-            GetConnection(globals).execute(QStringLiteral("delete from Company where Company_ID = ") +
-                                           QString::number(id));
+        checkTemplate(templateFile);
+        const std::int16_t first = Convert::toInt16(
+            QVariant(GetNextID(globals, QStringLiteral("COMPANY"), QStringLiteral("COMPANY_ID"), {})));
+        NewCompanyFolder folder =
+            NewCompanyFolder::reserve(CompanyPaths::companyDataFolder(globals.DatabasePath), first);
+        if (!CreateCompanyDatabase(globals, files, folder.id()))
             return false;
-        }
+        addCompanyRow(globals, folder.id(), companyName);
+        folder.keep();
         return true;
     } catch (const std::exception&) {
         return false;
@@ -73,10 +98,19 @@ bool AddCompany(LauncherGlobals& globals, IFileOperation& files, const QString& 
 
 bool CreateCompanyDatabase(LauncherGlobals& globals, IFileOperation& files, std::int16_t companyId)
 {
-    const QString number = QString::number(companyId);
-    const QString target = joinPath(
-        {globals.DatabasePath, QStringLiteral("CompanyData"), number, number + QStringLiteral(".mdb")});
-    return Common::ShellCopy(files, templatePath(globals), target, Fof::NoConfirmMkdir);
+    const QString target = joinPath({CompanyPaths::companyFolder(globals.DatabasePath, companyId),
+                                     QString::number(companyId) + QStringLiteral(".mdb")});
+    return Common::ShellCopy(files, CompanyPaths::templatePath(globals.DatabasePath), target,
+                             Fof::NoConfirmMkdir);
+}
+
+void RecoverInterruptedAdds(LauncherGlobals& globals)
+{
+    try {
+        NewCompanyFolder::recover(CompanyPaths::companyDataFolder(globals.DatabasePath),
+                                  [&](std::int16_t id) { return companyRowExists(globals, id); });
+    } catch (const std::exception&) {
+    }
 }
 
 bool UpdateCompany(LauncherGlobals& globals, std::int16_t companyId, const QString& companyName,
@@ -84,6 +118,9 @@ bool UpdateCompany(LauncherGlobals& globals, std::int16_t companyId, const QStri
                    std::int16_t isDeleted)
 {
     Q_UNUSED(companyPath) // the folder of a company is never stored from here
+    // A name with a separator or ".." would make the company's books another company's file.
+    if (!CompanyPaths::isPlainFileName(databaseName))
+        return false;
     try {
         Recordset rs;
         rs.open(QStringLiteral("select * from Company where Company_ID = ") + QString::number(companyId),
@@ -118,6 +155,25 @@ bool DeleteCompany(LauncherGlobals& globals, ISettingsStore& settings, std::int1
     } catch (const std::exception&) {
         return false;
     }
+}
+
+CompanyDatabase FindCompanyDatabase(LauncherGlobals& globals, std::int16_t companyId)
+{
+    CompanyDatabase found;
+    Recordset rs = GetCompanyByID(globals, companyId);
+    if (rs.recordCount() < 1)
+        return found;
+    rs.moveFirst();
+    found.exists = true;
+    found.companyName = CompanyFields::text(rs.value(QStringLiteral("Company_Name")));
+    const QString databaseName = CompanyFields::text(rs.value(QStringLiteral("DATABASE_NAME")));
+    rs.close();
+    try {
+        found.path = CompanyPaths::companyDatabasePath(globals.DatabasePath, companyId, databaseName);
+    } catch (const AppError& error) {
+        found.problem = error.description();
+    }
+    return found;
 }
 
 } // namespace MdlDAO

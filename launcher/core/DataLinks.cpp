@@ -2,6 +2,7 @@
 
 #include "engine/AppError.h"
 #include "engine/ConnectionString.h"
+#include "launcher/core/CompanyPaths.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
 #include "platform/PathJoin.h"
@@ -85,6 +86,13 @@ void CreateUDLFile(const QString& ConnectionString, const QString& FileName)
     // Written beside the target and renamed over it, so that a failure leaves the old file whole.
     const QString target = resolvedTarget(FileName);
     const QFileInfo targetInfo(target);
+    // Only a regular file is replaced: renaming over a device or a pipe that a link points at would put
+    // a data-link file in its place.
+    if (targetInfo.exists() && !targetInfo.isFile())
+        writeFailed(FileName,
+                    target == FileName
+                        ? QStringLiteral("it is not a regular file")
+                        : QStringLiteral("it points at %1, which is not a regular file").arg(target));
     QTemporaryFile temp(targetInfo.absolutePath() + QStringLiteral("/.") + targetInfo.fileName() +
                         QStringLiteral(".XXXXXX"));
     if (!temp.open())
@@ -108,9 +116,8 @@ void CreateUDLFile(const QString& ConnectionString, const QString& FileName)
 bool WriteCompanyDataLink(LauncherGlobals& globals, const QString& appFolder, std::int16_t companyId)
 {
     const QString fileName = joinPath({appFolder, CompanyDataLinkName});
-    const QString databasePath =
-        joinPath({globals.DatabasePath, QStringLiteral("CompanyData"), QString::number(companyId),
-                  MdlDAO::GetCompanyDatabaseName(globals, companyId)});
+    const QString databasePath = CompanyPaths::companyDatabasePath(
+        globals.DatabasePath, companyId, MdlDAO::GetCompanyDatabaseName(globals, companyId));
     CreateUDLFile(JetConnectionString(databasePath), fileName);
     return true;
 }
