@@ -33,6 +33,11 @@ int makeLockedMarker(const QString& folder)
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return -1;
+    // Readable as any new file would be (mkostemp makes it the owner's only), so that another seat's
+    // user can take the lock of an abandoned marker and clean up after it.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
     const QByteArray marker = local(joinPath({folder, NewCompanyFolder::MarkerName}));
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::rename(pattern.constData(), marker.constData()) != 0) {
         const int error = errno;
