@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,6 +22,18 @@ QByteArray local(const QString& path)
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The marker's lock is a record lock of its own open file (F_OFD_SETLK): unlike flock it reaches the
+// server on a network share that keeps flock local, and unlike a process's POSIX locks it also keeps out
+// another add in the same process and is not dropped when some other descriptor of the file is closed.
+bool lockWhole(int fd)
+{
+    struct flock whole
+    {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_OFD_SETLK, &whole) == 0;
 }
 
 // The marker is written under a name of its own and renamed into place once it is locked, so that a
@@ -39,7 +50,7 @@ int makeLockedMarker(const QString& folder)
     ::umask(mask);
     ::fchmod(fd, 0666 & ~mask);
     const QByteArray marker = local(joinPath({folder, NewCompanyFolder::MarkerName}));
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::rename(pattern.constData(), marker.constData()) != 0) {
+    if (!lockWhole(fd) || ::rename(pattern.constData(), marker.constData()) != 0) {
         const int error = errno;
         ::unlink(pattern.constData());
         ::close(fd);
@@ -84,13 +95,12 @@ void removeAddedFiles(const QString& folder, std::int16_t id)
 int lockAbandonedMarker(const QString& folder)
 {
     int fd = ::open(local(joinPath({folder, NewCompanyFolder::MarkerName})).constData(),
-                    O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+                    O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0)
         return -1;
     struct stat st
     {};
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        st.st_nlink == 0)
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !lockWhole(fd) || st.st_nlink == 0)
         closeFd(fd);
     return fd;
 }

@@ -7,9 +7,9 @@
 // The folder of a company being added, from the moment its identifier is taken until its row is in the
 // master. Making the folder (mkdir, which only one program can win) reserves the identifier: an
 // identifier whose folder exists already is passed by, so that no older file is ever replaced, deleted
-// or adopted by a new company. While the add runs, the folder holds a locked marker file; a marker that
-// nobody holds any more belongs to an add that was killed, and RecoverInterruptedAdds removes what that
-// add had made.
+// or adopted by a new company. While the add runs, the folder holds a marker file with a record lock on
+// it; a marker that nobody holds any more belongs to an add that was killed, and recover() removes what
+// that add had made.
 class NewCompanyFolder
 {
 public:
