@@ -1,8 +1,7 @@
 #include "engine/Connection.h"
 
 #include "engine/AppError.h"
-#include "engine/ConnectionString.h"
-#include "engine/DataLinkFile.h"
+#include "engine/JetDataSource.h"
 #include "engine/SqlDialect.h"
 #include "engine/SqlText.h"
 #include "engine/Sqlite.h"
@@ -21,7 +20,6 @@ namespace {
 
 using SqlText::quoteIdentifier;
 
-const QString JetProvider = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
 constexpr int BusyTimeoutMs = 5000;
 constexpr int PageSize = 1024;
 const QByteArray PlainHeader("SQLite format 3\0", 16);
@@ -34,64 +32,6 @@ const QByteArray PlainHeader("SQLite format 3\0", 16);
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// "FILE NAME=<path>" refers to a data-link file. The path follows the '=' as it is: it may hold ';' or
-// blanks, so it is not read as a key=value list.
-bool dataLinkReference(const QString& connectionString, QString& udlPath)
-{
-    static const QRegularExpression reference(QStringLiteral(R"(^\s*file\s+name\s*=(.*)$)"),
-                                              QRegularExpression::CaseInsensitiveOption |
-                                                  QRegularExpression::DotMatchesEverythingOption);
-    const auto match = reference.match(connectionString);
-    if (!match.hasMatch())
-        return false;
-    udlPath = match.captured(1).trimmed();
-    if (udlPath.size() >= 2 &&
-        (udlPath.front() == QLatin1Char('"') || udlPath.front() == QLatin1Char('\'')) &&
-        udlPath.back() == udlPath.front())
-        udlPath = udlPath.mid(1, udlPath.size() - 2);
-    return true;
-}
-
-struct Target
-{
-    QString path;
-    QString password;
-};
-
-Target targetOf(const QString& connectionString)
-{
-    QString text = connectionString;
-    QString udlPath;
-    if (dataLinkReference(connectionString, udlPath))
-        text = DataLinkFile::readConnectionString(udlPath);
-    const ConnectionString parsed = ConnectionString::parse(text);
-
-    const QString provider = parsed.value(QStringLiteral("Provider")).trimmed();
-    if (provider.compare(JetProvider, Qt::CaseInsensitive) != 0)
-        throw AppError(ErrorNumber::ProviderNotFound,
-                       QStringLiteral("Provider cannot be found. It may not be properly installed. %1")
-                           .arg(provider.isEmpty()
-                                    ? QStringLiteral("(The connection string names no provider.)")
-                                    : QStringLiteral("(Provider '%1'; only %2 is available.)")
-                                          .arg(provider, JetProvider)));
-
-    Target target;
-    target.path = parsed.value(QStringLiteral("Data Source"));
-    if (target.path.isEmpty())
-        fail(QStringLiteral(
-            "The connection string names no database file: its Data Source is missing or empty."));
-    if (parsed.contains(QStringLiteral("Jet OLEDB:Engine Type"))) {
-        const QString engineType = parsed.value(QStringLiteral("Jet OLEDB:Engine Type")).trimmed();
-        if (engineType != QLatin1String("5"))
-            fail(QStringLiteral(
-                     "The database format 'Jet OLEDB:Engine Type=%1' for '%2' is not supported; only "
-                     "engine type 5 is.")
-                     .arg(engineType, target.path));
-    }
-    target.password = parsed.value(QStringLiteral("Jet OLEDB:Database Password"));
-    return target;
 }
 
 // A descriptor that closes itself unless released.
@@ -361,7 +301,7 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
                            .arg(d->path));
     // The user name and password arguments are the workgroup login of the original engine; a database is
     // protected by its own password, given in the connection string.
-    const Target target = targetOf(connectionString);
+    const JetDataSource target = JetDataSource::fromConnectionString(connectionString);
     const QString& path = target.path;
     const QByteArray localPath = QFile::encodeName(path);
 
@@ -383,9 +323,12 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
         fail(QStringLiteral("'%1' is not a database file: it is a folder.").arg(path));
     if (::flock(lock.fd, LOCK_SH | LOCK_NB) != 0) {
         const int error = errno;
-        if (error == EWOULDBLOCK)
+        // Under HeldByCaller the lock that stops us is the caller's own, and it covers this connection.
+        const bool callersLock = error == EWOULDBLOCK && m_fileLock == FileLock::HeldByCaller;
+        if (error == EWOULDBLOCK && !callersLock)
             fail(QStringLiteral("The database '%1' is in use by another program.").arg(path));
-        fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(path, systemError(error)));
+        if (!callersLock)
+            fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(path, systemError(error)));
     }
     if (!S_ISREG(st.st_mode))
         fail(QStringLiteral("'%1' is not a database file: it is not a regular file.").arg(path));

@@ -30,6 +30,17 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    // How open() treats the file's flock. Shared marks the file in use for as long as the connection is
+    // open. HeldByCaller is for a caller that holds the exclusive lock itself, because it is about to
+    // replace the file, and must still read it: open then adds no lock of its own, unless the file turns
+    // out not to be locked at all, in which case it takes the shared one after all.
+    enum class FileLock
+    {
+        Shared,
+        HeldByCaller
+    };
+    void setFileLock(FileLock lock) { m_fileLock = lock; }
+
     void setCursorLocation(int location) { m_cursorLocation = location; }
     int cursorLocation() const { return m_cursorLocation; }
 
@@ -56,4 +67,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
     int m_cursorLocation = 2;
+    FileLock m_fileLock = FileLock::Shared;
 };
