@@ -3,9 +3,9 @@
 //   shell   the shell's export (ATTACH ... KEY, sqlcipher_export, DETACH): the baseline;
 //   copy    the engine's CompactDatabase: the making of the compacted copy;
 //   whole   the maintenance tool's CompactDatabaseFile: copy, check, sync and replacement.
-// Each run is a process of its own, so that its peak memory is its own; the runs of "whole" work on a
-// fresh copy of the fragmented file, made before the clock starts. Printed: medians, ratios to the shell,
-// the sizes of the results and peak memory, for each database size.
+// Each run is a process of its own, started afresh, so that its peak memory is its own; the runs of
+// "whole" work on a fresh copy of the fragmented file, made before the clock starts. Printed: medians, ratios
+// to the shell, the sizes of the results and peak memory, for each database size.
 //
 //   bench_compaction [--sizes 50,200] [--runs 5]
 #include "bench/BenchSupport.h"
@@ -20,17 +20,15 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QVector>
 
 #include <cstdio>
-#include <functional>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 namespace {
 
@@ -65,80 +63,95 @@ struct Run
     double peakMiB = 0;
 };
 
-// Runs body in a child process; its wall time and peak resident memory.
-Run inChild(const std::function<bool()>& body)
+// The peak resident memory of a running process since it was started (its own image, not the parent's
+// it was forked from).
+double peakMiBOf(qint64 pid)
 {
-    std::fflush(nullptr);
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = ::fork();
-    if (pid == 0)
-        ::_exit(body() ? 0 : 1);
-    int status = 0;
-    rusage usage{};
-    ::wait4(pid, &status, 0, &usage);
-    Run run;
-    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        run.seconds = double(timer.nsecsElapsed()) / 1e9;
-    run.peakMiB = double(usage.ru_maxrss) / 1024.0;
-    return run;
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toDouble() / 1024.0;
+    }
+    return -1;
 }
 
-// The shell reads its script from standard input, as a person would type it.
+// The shell reads its script from standard input, as a person would type it. It stays open after the
+// script, until its peak memory has been read.
 Run shellExport(const QString& source, const QString& target)
 {
     const QByteArray script = "PRAGMA key = '" + Password.toUtf8() + "';\nATTACH DATABASE '" +
                               QFile::encodeName(target) + "' AS compacted KEY '" + Password.toUtf8() +
-                              "';\nSELECT sqlcipher_export('compacted');\nDETACH DATABASE compacted;\n";
-    int input[2];
-    if (::pipe(input) != 0)
-        return {};
-    std::fflush(nullptr);
+                              "';\nSELECT sqlcipher_export('compacted');\nDETACH DATABASE compacted;\n"
+                              "SELECT 'finished';\n";
+    QProcess shell;
     QElapsedTimer timer;
     timer.start();
-    const pid_t shell = ::fork();
-    if (shell == 0) {
-        ::dup2(input[0], 0);
-        ::close(input[1]);
-        const QByteArray file = QFile::encodeName(source);
-        ::execlp("sqlcipher", "sqlcipher", "-batch", file.constData(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    ::close(input[0]);
-    const bool written = ::write(input[1], script.constData(), size_t(script.size())) == script.size();
-    ::close(input[1]);
-    int status = 0;
-    rusage usage{};
-    ::wait4(shell, &status, 0, &usage);
+    shell.start(QStringLiteral("sqlcipher"), {QStringLiteral("-batch"), source});
+    if (!shell.waitForStarted())
+        return {};
+    shell.write(script);
+    QByteArray output;
+    while (!output.contains("finished") && shell.waitForReadyRead(600000))
+        output += shell.readAllStandardOutput();
     Run run;
-    if (written && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+    if (output.contains("finished"))
         run.seconds = double(timer.nsecsElapsed()) / 1e9;
-    run.peakMiB = double(usage.ru_maxrss) / 1024.0;
+    run.peakMiB = peakMiBOf(shell.processId());
+    shell.closeWriteChannel();
+    shell.waitForFinished(600000);
+    return run;
+}
+
+// One operation in a fresh process of this program, which prints its own peak memory.
+Run inOwnProcess(const QStringList& arguments)
+{
+    QProcess process;
+    QElapsedTimer timer;
+    timer.start();
+    process.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!process.waitForFinished(600000) || process.exitCode() != 0)
+        return {};
+    Run run;
+    run.seconds = double(timer.nsecsElapsed()) / 1e9;
+    run.peakMiB = process.readAllStandardOutput().trimmed().toDouble();
     return run;
 }
 
 Run engineCopy(const QString& source, const QString& target)
 {
-    return inChild([&] {
-        try {
-            CompactDatabase(jet(source), jet(target));
-            return true;
-        } catch (...) {
-            return false;
-        }
-    });
+    return inOwnProcess({QStringLiteral("--copy"), source, target});
 }
 
 Run wholeCompaction(const QString& database, const QString& toolFolder)
 {
-    return inChild([&] {
-        ScriptedMessageBox messages;
-        ScriptedFileOpenDialog dialog;
-        RecordingScreenPointer pointer;
-        CountingEventPump events;
-        ComprimirAccess2000::Module module{messages, dialog, pointer, events, toolFolder, {}, false};
-        return ComprimirAccess2000::CompactDatabaseFile(module, database, Password, nullptr);
-    });
+    return inOwnProcess({QStringLiteral("--whole"), database, toolFolder});
+}
+
+// The operations themselves, run by inOwnProcess; each prints the process's peak memory in MiB.
+int copyOnce(const QString& source, const QString& target)
+{
+    try {
+        CompactDatabase(jet(source), jet(target));
+    } catch (...) {
+        return 1;
+    }
+    std::printf("%.1f\n", peakMiBOf(QCoreApplication::applicationPid()));
+    return 0;
+}
+
+int wholeOnce(const QString& database, const QString& toolFolder)
+{
+    ScriptedMessageBox messages;
+    ScriptedFileOpenDialog dialog;
+    RecordingScreenPointer pointer;
+    CountingEventPump events;
+    ComprimirAccess2000::Module module{messages, dialog, pointer, events, toolFolder, {}, false};
+    if (!ComprimirAccess2000::CompactDatabaseFile(module, database, Password, nullptr))
+        return 1;
+    std::printf("%.1f\n", peakMiBOf(QCoreApplication::applicationPid()));
+    return 0;
 }
 
 struct Series
@@ -215,6 +228,10 @@ bool measure(int megabytes, int runs)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    if (argc == 4 && qstrcmp(argv[1], "--copy") == 0)
+        return copyOnce(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc == 4 && qstrcmp(argv[1], "--whole") == 0)
+        return wholeOnce(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
     QCommandLineParser parser;
     parser.addOption({QStringLiteral("sizes"), QStringLiteral("Database sizes in MB, comma-separated."),
                       QStringLiteral("MB,MB"), QStringLiteral("50,200")});

@@ -19,23 +19,25 @@ QString jetConnectionString(const QString& path, const QString& password)
     return text;
 }
 
-void makeBooks(const QString& path, const QString& password)
+void makeBooks(const QString& path, const QString& password, int entries)
 {
     DatabaseFile::create(path, password);
     Connection connection;
     connection.open(jetConnectionString(path, password));
-    for (const char* sql : {
-             "CREATE TABLE Ledger (ID INTEGER PRIMARY KEY AUTOINCREMENT, Account VARCHAR(20), Memo MEMO, "
-             "Amount DOUBLE)",
-             "CREATE INDEX Ledger_Account ON Ledger (Account)",
-             "CREATE TABLE Config_Data (Config_Head VARCHAR(50), Config_Value VARCHAR(255))",
-             "INSERT INTO Config_Data (Config_Head, Config_Value) VALUES ('CurrentCompany', '1')",
-             "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 3000) INSERT INTO "
-             "Ledger "
-             "(Account, Memo, Amount) SELECT 'A' || (i % 7), hex(randomblob(150)), i * 1.5 FROM n",
-             "DELETE FROM Ledger WHERE ID % 3 <> 0",
-         })
-        connection.execute(QString::fromLatin1(sql));
+    const QStringList statements = {
+        QStringLiteral("CREATE TABLE Ledger (ID INTEGER PRIMARY KEY AUTOINCREMENT, Account VARCHAR(20), "
+                       "Memo MEMO, Amount DOUBLE)"),
+        QStringLiteral("CREATE INDEX Ledger_Account ON Ledger (Account)"),
+        QStringLiteral("CREATE TABLE Config_Data (Config_Head VARCHAR(50), Config_Value VARCHAR(255))"),
+        QStringLiteral("INSERT INTO Config_Data (Config_Head, Config_Value) VALUES ('CurrentCompany', '1')"),
+        QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                       "INSERT INTO Ledger (Account, Memo, Amount) SELECT 'A' || (i % 7), "
+                       "hex(randomblob(150)), i * 1.5 FROM n")
+            .arg(entries),
+        QStringLiteral("DELETE FROM Ledger WHERE ID % 3 <> 0"),
+    };
+    for (const QString& statement : statements)
+        connection.execute(statement);
 }
 
 QByteArray booksDigest(const QString& path, const QString& password)

@@ -32,8 +32,8 @@ inline const QString Password = QStringLiteral("Marigold4817");
 
 QString jetConnectionString(const QString& path, const QString& password);
 
-// Books whose deleted entries left free pages behind: 3000 entries made, 1000 kept.
-void makeBooks(const QString& path, const QString& password);
+// Books whose deleted entries left free pages behind: the entries made, a third of them kept.
+void makeBooks(const QString& path, const QString& password, int entries = 3000);
 
 // Every row of the books, for comparing what a reader sees before and after; empty when the file does not
 // open with the password.

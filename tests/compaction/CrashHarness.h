@@ -15,10 +15,10 @@ struct CrashReport
 };
 
 // Compacts the books in child processes and kills each with SIGKILL after a random time within the
-// length of a whole compaction, using the tool folders in turn. After every run the books' path must
+// length of a typical whole compaction, using the tool folders in turn. After every run the books' path must
 // open with the password and hold the rows it held before; the first run after which it does not ends
-// the series. A whole compaction is timed first, and one more follows at the end, which must clear
-// every leftover of the killed ones.
+// the series. A few whole compactions are timed first, and one more per tool folder follows at the end,
+// which must clear every leftover of the killed ones.
 CrashReport killCompactions(const QString& books, const QString& password, const QStringList& toolFolders,
                             int runs);
 

@@ -12,8 +12,8 @@ using namespace CompactionTest;
 namespace {
 
 // Compactions killed at random moments, with Temporal.mdb on the database's own filesystem and on
-// another one. The books here are unprotected, so that each run costs no key derivation and 210 of them
-// fit in a test run; bench_compaction_crash runs the same series on protected books in a release build.
+// another one. The books here are small and unprotected, so that each run costs no key derivation and 210 of
+// them fit in a test run; bench_compaction_crash runs the same series on protected books in a release build.
 TEST(CompactionCrash, KilledAtAnyMomentTheDatabasePathHoldsTheWholeBooks)
 {
     QTemporaryDir dataDir;
@@ -21,7 +21,7 @@ TEST(CompactionCrash, KilledAtAnyMomentTheDatabasePathHoldsTheWholeBooks)
     QTemporaryDir otherFilesystem(QStringLiteral("/dev/shm/compaction-crash-XXXXXX"));
     ASSERT_TRUE(dataDir.isValid() && sameFilesystem.isValid() && otherFilesystem.isValid());
     const QString books = joinPath({dataDir.path(), QStringLiteral("Books.mdb")});
-    makeBooks(books, QString());
+    makeBooks(books, QString(), 600);
 
     const CrashReport report =
         killCompactions(books, QString(), {sameFilesystem.path(), otherFilesystem.path()}, 210);
