@@ -3,7 +3,8 @@
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/windows/LauncherServices.h"
 #include "launcher/windows/frmChooseCompany.h"
-#include "platform/MessageBox.h"
+#include "launcher/windows/frmLanConnection.h"
+#include "launcher/windows/frmLanMain.h"
 #include "platform/ModalHost.h"
 
 LauncherWindows::LauncherWindows(LauncherGlobals& globals, const LauncherServices& services)
@@ -16,17 +17,14 @@ void LauncherWindows::ShowChooseCompany()
     m_services.modal.showModal(chooser);
 }
 
-// The two connection settings windows are not built yet; until they are, the operator is told so
-// rather than shown nothing.
 void LauncherWindows::ShowLanMain()
 {
-    m_services.messages.show(
-        QStringLiteral("The master database location window is not part of this build yet."),
-        MsgStyle::Information, QString());
+    frmLanMain window(m_globals, m_services);
+    m_services.modal.showModal(window);
 }
 
 void LauncherWindows::ShowLanConnection()
 {
-    m_services.messages.show(QStringLiteral("The data location window is not part of this build yet."),
-                             MsgStyle::Information, QString());
+    frmLanConnection window(m_globals, m_services);
+    m_services.modal.showModal(window);
 }

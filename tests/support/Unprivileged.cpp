@@ -14,21 +14,31 @@
 
 namespace Unprivileged {
 
+std::optional<Identity> lookUp(const char* user, const char* group)
+{
+    const passwd* account = ::getpwnam(user);
+    const struct group* grp = ::getgrnam(group);
+    if (account == nullptr || grp == nullptr)
+        return std::nullopt;
+    return Identity{account->pw_uid, grp->gr_gid};
+}
+
+int dropTo(const Identity& identity)
+{
+    if (::setgroups(0, nullptr) != 0 || ::setresgid(identity.gid, identity.gid, identity.gid) != 0 ||
+        ::setresuid(identity.uid, identity.uid, identity.uid) != 0)
+        return 202;
+    return ::geteuid() == 0 ? 203 : 0;
+}
+
 int run(const std::function<int()>& body)
 {
-    const passwd* user = ::getpwnam("nobody");
-    const group* grp = ::getgrnam("nogroup");
-    if (user == nullptr || grp == nullptr)
+    const std::optional<Identity> nobody = lookUp("nobody", "nogroup");
+    if (!nobody)
         return 200; // the system lacks the user: a visible failure, never a skip
-    const uid_t uid = user->pw_uid;
-    const gid_t gid = grp->gr_gid;
     return ChildProcess::run([&] {
-        if (::setgroups(0, nullptr) != 0 || ::setresgid(gid, gid, gid) != 0 ||
-            ::setresuid(uid, uid, uid) != 0)
-            return 202;
-        if (::geteuid() == 0)
-            return 203;
-        return body();
+        const int dropped = dropTo(*nobody);
+        return dropped != 0 ? dropped : body();
     });
 }
 
