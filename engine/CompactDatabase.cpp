@@ -86,7 +86,7 @@ void copyPragma(sqlite3* db, const QString& pragma, const QString& path)
 } // namespace
 
 DatabaseCensus CompactDatabase(const QString& sourceConnectionString, const QString& targetConnectionString,
-                               Connection::FileLock sourceLock)
+                               Connection::LockOwner sourceLock)
 {
     const JetDataSource source = JetDataSource::fromConnectionString(sourceConnectionString);
     const JetDataSource target = JetDataSource::fromConnectionString(targetConnectionString);
@@ -98,7 +98,7 @@ DatabaseCensus CompactDatabase(const QString& sourceConnectionString, const QStr
                  .arg(source.path));
 
     Connection connection;
-    connection.setFileLock(sourceLock);
+    connection.setLockOwner(sourceLock);
     connection.open(sourceConnectionString);
     sqlite3* db = connection.handle();
     const QString& path = source.path;

@@ -18,7 +18,7 @@
 //
 // Returns the census of the source, taken in the same read transaction as the copy.
 //
-// sourceLock is Connection::FileLock::HeldByCaller for a caller that holds the source's exclusive lock
+// sourceLock is Connection::LockOwner::Caller for a caller that holds the source's exclusive lock
 // itself (to replace the source with the copy afterwards).
 DatabaseCensus CompactDatabase(const QString& sourceConnectionString, const QString& targetConnectionString,
-                               Connection::FileLock sourceLock = Connection::FileLock::Shared);
+                               Connection::LockOwner sourceLock = Connection::LockOwner::Connection);

@@ -323,8 +323,9 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
         fail(QStringLiteral("'%1' is not a database file: it is a folder.").arg(path));
     if (::flock(lock.fd, LOCK_SH | LOCK_NB) != 0) {
         const int error = errno;
-        // Under HeldByCaller the lock that stops us is the caller's own, and it covers this connection.
-        const bool callersLock = error == EWOULDBLOCK && m_fileLock == FileLock::HeldByCaller;
+        // When the caller owns the lock, the one that stops us is the caller's own, and it covers this
+        // connection.
+        const bool callersLock = error == EWOULDBLOCK && m_lockOwner == LockOwner::Caller;
         if (error == EWOULDBLOCK && !callersLock)
             fail(QStringLiteral("The database '%1' is in use by another program.").arg(path));
         if (!callersLock)

@@ -154,8 +154,7 @@ bool compact(Module& module, const QString& chosenPath, const QString& password)
     copy.removeStale();
     QFile::remove(FileReplacement::stagingPath(path));
 
-    const DatabaseCensus census =
-        CompactDatabase(sourceString, targetString, Connection::FileLock::HeldByCaller);
+    const DatabaseCensus census = CompactDatabase(sourceString, targetString, Connection::LockOwner::Caller);
     checkCopy(targetString, temporary, path, census);
 
     if (fileSize(temporary) > originalSize) {

@@ -307,7 +307,7 @@ TEST_F(EngineCompaction, ASourceInUseIsReadAlongsideReadersAndRefusedUnderAnothe
 
     // The holder of the exclusive lock itself may read the file it is about to replace.
     CompactDatabase(jetWithPassword(source, CommonPassword), jetWithPassword(target, CommonPassword),
-                    Connection::FileLock::HeldByCaller);
+                    Connection::LockOwner::Caller);
     EXPECT_TRUE(QFileInfo::exists(target));
     ::close(holder);
 }
