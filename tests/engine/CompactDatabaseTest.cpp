@@ -374,3 +374,34 @@ TEST_F(EngineCompaction, UnwritableTargetFolderOrSourceIsRefusedAndLeavesNothing
 }
 
 } // namespace
+
+namespace {
+
+TEST(EngineCensus, NamesTheFirstDifferenceBetweenAnOriginalAndItsCopy)
+{
+    const DatabaseCensus original{{{QStringLiteral("Company"), 3}, {QStringLiteral("Config_Data"), 2}}};
+    struct Case
+    {
+        const char* name;
+        DatabaseCensus copy;
+        QString difference;
+    };
+    const Case cases[] = {
+        {"equal", original, QString()},
+        {"a table missing", DatabaseCensus{{{QStringLiteral("Company"), 3}}},
+         QStringLiteral("the table 'Config_Data' is missing")},
+        {"rows missing", DatabaseCensus{{{QStringLiteral("Company"), 2}, {QStringLiteral("Config_Data"), 2}}},
+         QStringLiteral("the table 'Company' holds 2 rows instead of 3")},
+        {"a table more",
+         DatabaseCensus{
+             {{QStringLiteral("Company"), 3}, {QStringLiteral("Config_Data"), 2}, {QStringLiteral("X"), 0}}},
+         QStringLiteral("it has a table 'X' the original lacks")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(DatabaseCensus::difference(original, c.copy), c.difference);
+        EXPECT_EQ(c.copy == original, c.difference.isEmpty());
+    }
+}
+
+} // namespace
