@@ -1,6 +1,13 @@
 #!/usr/bin/env bash
-# Builds the programs, lays out a fresh demo application folder and starts the launcher from it.
+# Builds the programs, lays out a fresh demo application folder and starts the launcher from it, or the
+# maintenance tool when the first argument is "vaultkeep".
 set -euo pipefail
+program=companydesk
+case "${1:-}" in
+    "" | companydesk) ;;
+    vaultkeep) program=vaultkeep ;;
+    *) echo "usage: $0 [companydesk | vaultkeep]" >&2; exit 2 ;;
+esac
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
 
@@ -16,7 +23,7 @@ cmake --install "$build" --prefix "$demo" >/dev/null
 echo "Demo application folder: $demo"
 
 if [[ -z "${DISPLAY:-}" && -z "${WAYLAND_DISPLAY:-}" ]]; then
-    echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): companydesk needs a desktop session to show its windows." >&2
+    echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set): $program needs a desktop session to show its windows." >&2
     exit 1
 fi
-exec "$demo/companydesk"
+exec "$demo/$program"

@@ -20,6 +20,17 @@ bool ShellCopy(IFileOperation& files, const QString& source, const QString& targ
     }
 }
 
+FileOpResult ShellCopyNoCheck(IFileOperation& files, const QString& source, const QString& target, int flags)
+{
+    modFileSys::RequirePath(source);
+    modFileSys::RequirePath(target);
+    try {
+        return files.copy(source, target, flags);
+    } catch (const std::exception& error) {
+        return FileOpResult::failed(FileOpFailure::Other, QString::fromLocal8Bit(error.what()));
+    }
+}
+
 void ShellDelete(IFileOperation& files, const QString& path, bool allowUndo, int flags)
 {
     modFileSys::RequirePath(path);

@@ -5,9 +5,9 @@
 #include "launcher/core/MdlDAO.h"
 #include "launcher/windows/DialogParts.h"
 #include "launcher/windows/LauncherServices.h"
-#include "launcher/windows/WindowEvent.h"
 #include "launcher/windows/frmChooseCompany.h"
 #include "platform/MessageBox.h"
+#include "platform/WindowEvent.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -7,9 +7,9 @@
 #include "launcher/windows/ConnectionTestButton.h"
 #include "launcher/windows/DialogParts.h"
 #include "launcher/windows/LauncherServices.h"
-#include "launcher/windows/WindowEvent.h"
 #include "platform/AppInfo.h"
 #include "platform/Twips.h"
+#include "platform/WindowEvent.h"
 #include "shared/BrowseForFolder.h"
 
 #include <QCheckBox>

@@ -8,10 +8,10 @@
 #include "launcher/windows/LauncherServices.h"
 #include "launcher/windows/ShellExe.h"
 #include "launcher/windows/WindowArt.h"
-#include "launcher/windows/WindowEvent.h"
 #include "platform/AppInfo.h"
 #include "platform/SettingsStore.h"
 #include "platform/Twips.h"
+#include "platform/WindowEvent.h"
 
 #include <QEvent>
 #include <QFrame>

@@ -1,0 +1,174 @@
+#include "maintenance/BackupRestore.h"
+
+#include "engine/AppError.h"
+#include "platform/MessageBox.h"
+#include "platform/PathJoin.h"
+#include "platform/ScreenPointer.h"
+#include "platform/ShellPath.h"
+#include "shared/Common.h"
+#include "shared/modFileSys.h"
+
+#include <QDateTime>
+#include <QFileInfo>
+#include <cstring>
+
+namespace BackupRestore {
+
+namespace {
+
+const QString MasterFileName = QStringLiteral("MCLarkspur.mdb");
+const QString CompanyFolderName = QStringLiteral("CompanyData");
+
+constexpr long PathAccessError = 75; // the classic "Path/File access error"
+
+// The path as the filesystem takes it: case resolved and links followed as far as it exists.
+QString physicalPath(const QString& path)
+{
+    QString existing = ShellPath::resolve(path);
+    QString rest;
+    while (!QFileInfo::exists(existing) && existing != QStringLiteral("/")) {
+        rest.prepend(QLatin1Char('/') + QFileInfo(existing).fileName());
+        existing = QFileInfo(existing).path();
+    }
+    QString real = QFileInfo(existing).canonicalFilePath();
+    if (real.endsWith(QLatin1Char('/')))
+        real.chop(1);
+    return real + rest;
+}
+
+bool liesWithin(const QString& path, const QString& folder)
+{
+    const QString inner = physicalPath(path);
+    const QString outer = physicalPath(folder);
+    return inner == outer || inner.startsWith(outer + QLatin1Char('/'));
+}
+
+// Made with its parents; raises when it is not a folder afterwards, since the copy's target rule would
+// then write the master database as a file of the backup folder's name.
+void makeBackupFolder(const QString& target)
+{
+    int error = 0;
+    modFileSys::CreateFolderPath(target, &error);
+    if (modFileSys::FolderExists(target))
+        return;
+    const QFileInfo info(ShellPath::resolve(target));
+    const QString why = info.exists() ? QStringLiteral("a file of that name is in the way")
+                        : error != 0  ? QString::fromLocal8Bit(std::strerror(error))
+                                      : QStringLiteral("the folder could not be made");
+    throw AppError(PathAccessError,
+                   QStringLiteral("Cannot create the backup folder \"%1\": %2.").arg(target, why));
+}
+
+// Puts the normal pointer back however the action ends.
+class BusyPointer
+{
+public:
+    explicit BusyPointer(IScreenPointer& screen) : m_screen(screen) { m_screen.setBusy(true); }
+    ~BusyPointer() { release(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+    void release()
+    {
+        if (m_busy)
+            m_screen.setBusy(false);
+        m_busy = false;
+    }
+
+private:
+    IScreenPointer& m_screen;
+    bool m_busy = true;
+};
+
+QString descriptionOf(const std::exception& error)
+{
+    if (const auto* app = dynamic_cast<const AppError*>(&error))
+        return app->description();
+    return QString::fromLocal8Bit(error.what());
+}
+
+} // namespace
+
+QString BackupFolderNameAt(const QDateTime& localTime)
+{
+    return QStringLiteral("DB-") + localTime.toString(QStringLiteral("yyyyMMddHHmmss"));
+}
+
+int CopyFlags(bool overwrite)
+{
+    return overwrite ? (Fof::Silent | Fof::NoConfirmation | Fof::NoConfirmMkdir) : Fof::NoConfirmMkdir;
+}
+
+FileOpResult BackupDatabase(IFileOperation& files, const QString& source, const QString& target, int flags)
+{
+    const QString master = joinPath({source, MasterFileName});
+    const QString companies = joinPath({source, CompanyFolderName});
+    modFileSys::RequirePath(target);
+    // A backup kept inside the folder it copies would change the source and copy itself again next time.
+    if (liesWithin(target, companies))
+        throw AppError(PathAccessError,
+                       QStringLiteral("The backup folder \"%1\" lies inside \"%2\", the folder it copies. "
+                                      "Choose a backup folder outside it.")
+                           .arg(target, companies));
+    makeBackupFolder(target);
+    // The two copies form one backup: after a failed first one, the second would only hide it.
+    if (FileOpResult result = Common::ShellCopyNoCheck(files, master, target, flags); !result.ok)
+        return result;
+    return Common::ShellCopyNoCheck(files, companies, target, flags);
+}
+
+FileOpResult RestoreDatabase(IFileOperation& files, const QString& backupFolder, const QString& restoreTo,
+                             int flags)
+{
+    return Common::ShellCopyNoCheck(files, backupFolder + QStringLiteral("*.*"), restoreTo, flags);
+}
+
+Outcome Backup(const ActionServices& services, const QString& source, const QString& target, bool overwrite)
+{
+    BusyPointer pointer(services.screen);
+    if (services.messages.show(QStringLiteral("Do you want to Backup Database ? "), MsgStyle::YesNoQuestion,
+                               QStringLiteral("Question")) != MsgResult::Yes)
+        return Outcome::Declined;
+    bool completed = false;
+    try {
+        completed = BackupDatabase(services.files, source, target, CopyFlags(overwrite)).ok;
+    } catch (const std::exception& error) {
+        pointer.release();
+        services.messages.show(descriptionOf(error), MsgStyle::OkOnly);
+    }
+    pointer.release();
+    if (completed) {
+        services.messages.show(QStringLiteral("Backup Database Completed..."), MsgStyle::Information,
+                               QStringLiteral("Information"));
+        return Outcome::Completed;
+    }
+    services.messages.show(QStringLiteral("Backup Database Failed!!!"), MsgStyle::Critical,
+                           QStringLiteral("Error"));
+    return Outcome::Failed;
+}
+
+Outcome Restore(const ActionServices& services, const QString& backupFolder, const QString& restoreTo,
+                bool overwrite)
+{
+    if (services.messages.show(QStringLiteral("Do you want to Restore Database ? "), MsgStyle::YesNoQuestion,
+                               QStringLiteral("Question")) != MsgResult::Yes)
+        return Outcome::Declined;
+    if (backupFolder.isEmpty() || restoreTo.isEmpty()) {
+        services.messages.show(
+            QStringLiteral("Choose \"Backup file\" And \"Restore To\"  before Restore Database !!!"),
+            MsgStyle::Exclamation, QStringLiteral("Error"));
+        return Outcome::Failed;
+    }
+    try {
+        // A failed copy has said why in its own error box; no done message may follow it.
+        if (!RestoreDatabase(services.files, backupFolder, restoreTo, CopyFlags(overwrite)).ok)
+            return Outcome::Failed;
+    } catch (const std::exception& error) {
+        services.messages.show(descriptionOf(error), MsgStyle::OkOnly);
+        return Outcome::Failed;
+    }
+    services.messages.show(QStringLiteral("Restore Database Completed..."), MsgStyle::Information,
+                           QStringLiteral("Information"));
+    return Outcome::Completed;
+}
+
+} // namespace BackupRestore

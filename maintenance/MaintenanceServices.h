@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QDateTime>
+#include <functional>
+
+struct AppInfo;
+class IEventPump;
+class IFatalError;
+class IFileOpenDialog;
+class IFileOperation;
+class IFolderPicker;
+class IMessageBox;
+class IScreenPointer;
+
+// The desktop services the maintenance window and its operations use, built by main() (or by a test,
+// with doubles). The clock gives the local time that names each backup folder.
+struct MaintenanceServices
+{
+    const AppInfo& app;
+    IMessageBox& messages;
+    IFatalError& fatal;
+    IScreenPointer& screen;
+    IEventPump& events;
+    IFolderPicker& folders;
+    IFileOpenDialog& fileOpen;
+    IFileOperation& files;
+    std::function<QDateTime()> clock = [] {
+        return QDateTime::currentDateTime();
+    };
+};
