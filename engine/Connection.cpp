@@ -1,8 +1,7 @@
 #include "engine/Connection.h"
 
 #include "engine/AppError.h"
-#include "engine/ConnectionString.h"
-#include "engine/DataLinkFile.h"
+#include "engine/JetDataSource.h"
 #include "engine/SqlDialect.h"
 #include "engine/SqlText.h"
 #include "engine/Sqlite.h"
@@ -23,7 +22,6 @@ namespace {
 
 using SqlText::quoteIdentifier;
 
-const QString JetProvider = QStringLiteral("Microsoft.Jet.OLEDB.4.0");
 constexpr int BusyTimeoutMs = 5000;
 constexpr int PageSize = 1024;
 const QByteArray PlainHeader("SQLite format 3\0", 16);
@@ -36,64 +34,6 @@ const QByteArray PlainHeader("SQLite format 3\0", 16);
 QString systemError(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
-}
-
-// "FILE NAME=<path>" refers to a data-link file. The path follows the '=' as it is: it may hold ';' or
-// blanks, so it is not read as a key=value list.
-bool dataLinkReference(const QString& connectionString, QString& udlPath)
-{
-    static const QRegularExpression reference(QStringLiteral(R"(^\s*file\s+name\s*=(.*)$)"),
-                                              QRegularExpression::CaseInsensitiveOption |
-                                                  QRegularExpression::DotMatchesEverythingOption);
-    const auto match = reference.match(connectionString);
-    if (!match.hasMatch())
-        return false;
-    udlPath = match.captured(1).trimmed();
-    if (udlPath.size() >= 2 &&
-        (udlPath.front() == QLatin1Char('"') || udlPath.front() == QLatin1Char('\'')) &&
-        udlPath.back() == udlPath.front())
-        udlPath = udlPath.mid(1, udlPath.size() - 2);
-    return true;
-}
-
-struct Target
-{
-    QString path;
-    QString password;
-};
-
-Target targetOf(const QString& connectionString)
-{
-    QString text = connectionString;
-    QString udlPath;
-    if (dataLinkReference(connectionString, udlPath))
-        text = DataLinkFile::readConnectionString(udlPath);
-    const ConnectionString parsed = ConnectionString::parse(text);
-
-    const QString provider = parsed.value(QStringLiteral("Provider")).trimmed();
-    if (provider.compare(JetProvider, Qt::CaseInsensitive) != 0)
-        throw AppError(ErrorNumber::ProviderNotFound,
-                       QStringLiteral("Provider cannot be found. It may not be properly installed. %1")
-                           .arg(provider.isEmpty()
-                                    ? QStringLiteral("(The connection string names no provider.)")
-                                    : QStringLiteral("(Provider '%1'; only %2 is available.)")
-                                          .arg(provider, JetProvider)));
-
-    Target target;
-    target.path = parsed.value(QStringLiteral("Data Source"));
-    if (target.path.isEmpty())
-        fail(QStringLiteral(
-            "The connection string names no database file: its Data Source is missing or empty."));
-    if (parsed.contains(QStringLiteral("Jet OLEDB:Engine Type"))) {
-        const QString engineType = parsed.value(QStringLiteral("Jet OLEDB:Engine Type")).trimmed();
-        if (engineType != QLatin1String("5"))
-            fail(QStringLiteral(
-                     "The database format 'Jet OLEDB:Engine Type=%1' for '%2' is not supported; only "
-                     "engine type 5 is.")
-                     .arg(engineType, target.path));
-    }
-    target.password = parsed.value(QStringLiteral("Jet OLEDB:Database Password"));
-    return target;
 }
 
 // A descriptor that closes itself unless released.
@@ -152,7 +92,7 @@ struct Connection::Impl
         guardedSchemaVersion = -1;
     }
 
-    void open(Target& target);
+    void open(JetDataSource& target, Connection::LockOwner lockOwner);
     void buildGuards();
     void alterColumn(const SqlDialect::AlterColumn& alter);
 };
@@ -364,9 +304,9 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
                            .arg(d->path));
     // The user name and password arguments are the workgroup login of the original engine; a database is
     // protected by its own password, given in the connection string.
-    Target target = targetOf(connectionString);
+    JetDataSource target = JetDataSource::fromConnectionString(connectionString);
     try {
-        d->open(target);
+        d->open(target, m_lockOwner);
     } catch (const std::bad_alloc&) {
         d->release();
         throw AppError(ErrorNumber::OutOfMemory,
@@ -374,7 +314,7 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
     }
 }
 
-void Connection::Impl::open(Target& target)
+void Connection::Impl::open(JetDataSource& target, LockOwner lockOwner)
 {
     // A relative Data Source is taken from the current folder, as it always was; the path is made whole
     // here so that every message names the file that was really tried.
@@ -409,9 +349,13 @@ void Connection::Impl::open(Target& target)
                  .arg(file));
     if (::flock(lock.fd, LOCK_SH | LOCK_NB) != 0) {
         const int error = errno;
-        if (error == EWOULDBLOCK)
+        // When the caller owns the lock, the one that stops us is the caller's own, and it covers this
+        // connection.
+        const bool callersLock = error == EWOULDBLOCK && lockOwner == LockOwner::Caller;
+        if (error == EWOULDBLOCK && !callersLock)
             fail(QStringLiteral("The database '%1' is in use by another program.").arg(file));
-        fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(file, systemError(error)));
+        if (!callersLock)
+            fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(file, systemError(error)));
     }
     if (st.st_size == 0)
         fail(QStringLiteral("'%1' is not a database file: it is empty (0 bytes).").arg(file));
