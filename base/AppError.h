@@ -27,6 +27,7 @@ namespace ErrorNumber {
 // Run-time errors of the programs.
 inline constexpr long EmptyString = 5;
 inline constexpr long Overflow = 6;
+inline constexpr long OutOfMemory = 7;
 inline constexpr long TypeMismatch = 13;
 inline constexpr long ShellExecuteFailed = 17;
 inline constexpr long InternalError = 51; // what the run time gave an error it could not classify

@@ -9,6 +9,9 @@
 #include "engine/SqlDialect.h"
 #include "engine/Sqlite.h"
 
+#include <QFileInfo>
+#include <new>
+
 struct Connection::Impl
 {
     FileLock lock; // released after the database is closed
@@ -44,15 +47,23 @@ void Connection::open(const QString& connectionString, const QString& /*userId*/
                            .arg(d->path));
     // The user name and password arguments are the workgroup login of the original engine; a database is
     // protected by its own password, given in the connection string.
-    const ConnectionTarget target = ConnectionTarget::of(connectionString);
-    OpenedDatabase opened = openDatabase(target);
-    d->db = std::move(opened.db);
-    d->lock = std::move(opened.lock);
-    d->path = target.path;
+    ConnectionTarget target = ConnectionTarget::of(connectionString);
+    // A relative Data Source is taken from the current folder, as it always was; the path is made whole
+    // here so that every message names the file that was really tried.
+    if (QFileInfo(target.path).isRelative())
+        target.path = QFileInfo(target.path).absoluteFilePath();
     try {
+        OpenedDatabase opened = openDatabase(target, m_lockOwner == LockOwner::Caller);
+        d->db = std::move(opened.db);
+        d->lock = std::move(opened.lock);
+        d->path = target.path;
         // The guards live in the temporary schema; keep it in memory rather than in a file.
         d->exec(QStringLiteral("PRAGMA temp_store = MEMORY"));
         d->guards.rebuild(d->db.get(), d->path);
+    } catch (const std::bad_alloc&) {
+        d->release();
+        throw AppError(ErrorNumber::OutOfMemory,
+                       QStringLiteral("Out of memory while opening the database '%1'.").arg(target.path));
     } catch (...) {
         d->release();
         throw;

@@ -30,6 +30,17 @@ public:
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
+    // Who holds the file's flock while the connection is open. Normally the connection itself, a shared
+    // one that marks the file in use. A caller that holds the exclusive lock, because it is about to
+    // replace the file, and must still read it sets Caller: open then adds no lock of its own, unless the
+    // file turns out not to be locked at all, in which case it takes the shared one after all.
+    enum class LockOwner
+    {
+        Connection,
+        Caller
+    };
+    void setLockOwner(LockOwner owner) { m_lockOwner = owner; }
+
     void setCursorLocation(int location) { m_cursorLocation = location; }
     int cursorLocation() const { return m_cursorLocation; }
 
@@ -58,4 +69,5 @@ private:
     struct Impl;
     std::unique_ptr<Impl> d;
     int m_cursorLocation = 2;
+    LockOwner m_lockOwner = LockOwner::Connection;
 };

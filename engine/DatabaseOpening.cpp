@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <cerrno>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,11 +21,14 @@ constexpr int PageSize = 1024;
     throw AppError(ErrorNumber::Unspecified, description);
 }
 
-void openAndLock(FileLock& lock, const QString& path, struct stat& st)
+void openAndLock(FileLock& lock, const QString& path, struct stat& st, bool callerHoldsLock)
 {
     if (const int error = lock.open(path); error != 0) {
-        if (error == ENOENT || error == ENOTDIR)
+        if (error == ENOENT)
             fail(QStringLiteral("Could not find file '%1'.").arg(path));
+        if (error == ENOTDIR)
+            fail(QStringLiteral("Could not find file '%1': a part of its path is a file, not a folder.")
+                     .arg(path));
         fail(QStringLiteral("The database '%1' could not be opened: %2.").arg(path, systemErrorText(error)));
     }
     if (::fstat(lock.fd(), &st) != 0)
@@ -32,7 +36,16 @@ void openAndLock(FileLock& lock, const QString& path, struct stat& st)
             QStringLiteral("The database '%1' could not be examined: %2.").arg(path, systemErrorText(errno)));
     if (S_ISDIR(st.st_mode))
         fail(QStringLiteral("'%1' is not a database file: it is a folder.").arg(path));
+    // Only a regular file goes further: a FIFO or a device would block or never end.
+    if (!S_ISREG(st.st_mode))
+        fail(QStringLiteral("'%1' is not a database file: it is not a regular file (it is a device, a pipe "
+                            "or a socket).")
+                 .arg(path));
     if (const int error = lock.lock(FileLock::Mode::Shared); error != 0) {
+        // A caller about to replace the file holds its exclusive lock already, and that lock covers this
+        // connection too.
+        if (error == EWOULDBLOCK && callerHoldsLock)
+            return;
         if (error == EWOULDBLOCK)
             fail(QStringLiteral("The database '%1' is in use by another program.").arg(path));
         fail(QStringLiteral("The database '%1' could not be locked: %2.").arg(path, systemErrorText(error)));
@@ -42,8 +55,6 @@ void openAndLock(FileLock& lock, const QString& path, struct stat& st)
 // Whether the locked file is an unprotected database; refuses what cannot be a database at all.
 bool examine(const FileLock& lock, const QString& path, const struct stat& st)
 {
-    if (!S_ISREG(st.st_mode))
-        fail(QStringLiteral("'%1' is not a database file: it is not a regular file.").arg(path));
     if (st.st_size == 0)
         fail(QStringLiteral("'%1' is not a database file: it is empty (0 bytes).").arg(path));
 
@@ -74,6 +85,8 @@ Sqlite::Database openSqlite(const QString& path)
     const int rc = sqlite3_open_v2(localPath.constData(), &opened,
                                    writable ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
     Sqlite::Database db(opened);
+    if ((rc & 0xFF) == SQLITE_NOMEM)
+        throw std::bad_alloc();
     if (rc != SQLITE_OK)
         fail(QStringLiteral("The database '%1' could not be opened: %2.")
                  .arg(path, QString::fromUtf8(db ? sqlite3_errmsg(db.get()) : sqlite3_errstr(rc))));
@@ -96,6 +109,8 @@ void applyKey(sqlite3* db, const ConnectionTarget& target, bool unprotected)
         rc = sqlite3_step(probe.get());
     if (rc == SQLITE_ROW)
         return;
+    if ((rc & 0xFF) == SQLITE_NOMEM)
+        throw std::bad_alloc();
     const QString& path = target.path;
     const QString message = QString::fromUtf8(sqlite3_errmsg(db));
     if ((rc & 0xFF) == SQLITE_NOTADB && !unprotected) {
@@ -113,12 +128,12 @@ void applyKey(sqlite3* db, const ConnectionTarget& target, bool unprotected)
 
 } // namespace
 
-OpenedDatabase openDatabase(const ConnectionTarget& target)
+OpenedDatabase openDatabase(const ConnectionTarget& target, bool callerHoldsLock)
 {
     OpenedDatabase opened;
     struct stat st
     {};
-    openAndLock(opened.lock, target.path, st);
+    openAndLock(opened.lock, target.path, st, callerHoldsLock);
     const bool unprotected = examine(opened.lock, target.path, st);
     opened.db = openSqlite(target.path);
     applyKey(opened.db.get(), target, unprotected);

@@ -17,4 +17,6 @@ struct OpenedDatabase
 // so that a program replacing the file as a whole (it holds an exclusive lock meanwhile) is never read
 // half-written. A file that is missing, a folder, empty, not whole pages or in use, a wrong or missing
 // password and a damaged file are each an AppError whose description names the file and the reason.
-OpenedDatabase openDatabase(const ConnectionTarget& target);
+// Running out of memory is std::bad_alloc. callerHoldsLock: the caller holds the file's exclusive lock
+// (it is about to replace the file) and must still read it; no shared lock is taken then.
+OpenedDatabase openDatabase(const ConnectionTarget& target, bool callerHoldsLock = false);

@@ -123,7 +123,13 @@ QString parentOfShownFolder(QString text)
 } // namespace
 
 frmMain::frmMain(MaintenanceServices services, QWidget* parent)
-    : QDialog(parent), m_services(std::move(services))
+    : QDialog(parent), m_services(std::move(services)), m_compaction{m_services.messages,
+                                                                     m_services.fileOpen,
+                                                                     m_services.screen,
+                                                                     m_services.events,
+                                                                     m_services.app.folder,
+                                                                     {},
+                                                                     false}
 {
     buildWindow();
     connectEvents();
@@ -279,6 +285,8 @@ void frmMain::connectEvents()
     connect(txtBackupfile, &QLineEdit::textChanged, this, &frmMain::RestoreBoxes_Change);
     connect(txtRestoreTo, &QLineEdit::textChanged, this, &frmMain::RestoreBoxes_Change);
     connect(txtCompactFileName, &QLineEdit::textChanged, this, &frmMain::txtCompactFileName_Change);
+    connect(cmdSelectFile, &QPushButton::clicked, this, &frmMain::cmdSelectFile_Click);
+    connect(cmdCompactDatabase, &QPushButton::clicked, this, &frmMain::cmdCompactDatabase_Click);
 }
 
 void frmMain::Form_Load()
@@ -402,4 +410,21 @@ void frmMain::txtCompactFileName_Change()
     // Emptying the box again does not disable the button: the compaction then reports the missing file.
     if (!txtCompactFileName->text().isEmpty())
         cmdCompactDatabase->setEnabled(true);
+}
+
+ComprimirAccess2000::CompactionPage frmMain::compactionPage() const
+{
+    return {*txtCompactFileName, *TxtPassword, *lblOriginalSize, *lblFinalSize};
+}
+
+void frmMain::cmdSelectFile_Click()
+{
+    runWindowEvent(m_services.fatal,
+                   [this] { ComprimirAccess2000::cmdSelectFile(m_compaction, compactionPage()); });
+}
+
+void frmMain::cmdCompactDatabase_Click()
+{
+    runWindowEvent(m_services.fatal,
+                   [this] { ComprimirAccess2000::cmdCompactDatabase(m_compaction, compactionPage()); });
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "maintenance/MaintenanceServices.h"
+#include "maintenance/compaction/ComprimirAccess2000.h"
 
 #include <QDialog>
 #include <QString>
@@ -14,8 +15,8 @@ class QPushButton;
 class TabControl;
 
 // The maintenance tool's only window: three pages (backup, restore, compaction), the folder choices that
-// fill their boxes, and the rules that enable their action buttons. The compaction page's buttons are
-// connected by the compaction module; this window only enables them.
+// fill their boxes, and the rules that enable their action buttons. The actions themselves are the
+// backup and restore routines and the compaction module.
 class frmMain : public QDialog
 {
     Q_OBJECT
@@ -93,6 +94,8 @@ private Q_SLOTS:
     void BackupBoxes_Change();
     void RestoreBoxes_Change();
     void txtCompactFileName_Change();
+    void cmdSelectFile_Click();
+    void cmdCompactDatabase_Click();
 
 private:
     void buildWindow();
@@ -104,6 +107,9 @@ private:
     // The picker opened at the parent of the folder a box shows; the empty text when cancelled.
     QString ChooseFolderFrom(const QLineEdit& startBox, const QString& prompt);
 
+    ComprimirAccess2000::CompactionPage compactionPage() const;
+
     MaintenanceServices m_services;
+    ComprimirAccess2000::Module m_compaction; // the compaction module's storage
     bool m_centred = false;
 };

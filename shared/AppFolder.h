@@ -32,7 +32,12 @@ QString companyDataFolder(const QString& databasePath);
 QString templateDatabasePath(const QString& databasePath);
 // <databasePath>/CompanyData/<id>
 QString companyFolder(const QString& databasePath, std::int16_t companyId);
-// <databasePath>/CompanyData/<id>/<databaseName>
+// A database name is a plain file name: not empty, not "." or "..", no separator ("/" or "\\") and no
+// control character.
+bool isPlainFileName(const QString& databaseName);
+// <databasePath>/CompanyData/<id>/<databaseName>. Every path to a company's database is built here, so
+// that no stored database name, whoever wrote it into the master, can lead outside the company's own
+// folder: raises error 52 naming the company and the name when the name is not a plain file name.
 QString companyDatabasePath(const QString& databasePath, std::int16_t companyId, const QString& databaseName);
 // "<id>.mdb", the name a new company's database is given.
 QString defaultDatabaseName(std::int16_t companyId);

@@ -1,7 +1,10 @@
 #include "base/AppError.h"
 #include "engine/Convert.h"
+#include "launcher/core/CompanyFields.h"
+#include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
+#include "launcher/core/NewCompanyFolder.h"
 #include "launcher/core/SettingsKeys.h"
 #include "platform/SettingsStore.h"
 #include "platform/fileop/FileOperation.h"
@@ -13,15 +16,35 @@ namespace MdlDAO {
 
 namespace {
 
-// Takes the next identifier and adds the row inside one write transaction, so that a second launcher on
-// the same master waits for it and then takes the identifier after it.
-std::int16_t addCompanyRow(LauncherGlobals& globals, const QString& companyName)
+// The template becomes a company's books, which the accounting application opens with the common
+// password; a file that does not open so (not a database, another password, not a regular file) is
+// refused before anything is added.
+void checkTemplate(const QString& templatePath)
+{
+    Connection probe;
+    probe.open(AppFolder::JetConnectionString(templatePath));
+    probe.close();
+}
+
+bool companyRowExists(LauncherGlobals& globals, std::int16_t companyId)
+{
+    Recordset rs = GetCompanyByID(globals, companyId);
+    const bool found = rs.recordCount() >= 1;
+    rs.close();
+    return found;
+}
+
+// Adds the row of a company whose database is already in place, in one write transaction. The
+// identifier was reserved by its folder; a row that another program gave the same identifier meanwhile
+// fails the add rather than sharing the folder.
+void addCompanyRow(LauncherGlobals& globals, std::int16_t id, const QString& companyName)
 {
     Connection& connection = GetConnection(globals);
     connection.beginTrans();
     try {
-        const std::int16_t id = Convert::toInt16(
-            QVariant(GetNextID(globals, QStringLiteral("COMPANY"), QStringLiteral("COMPANY_ID"), {})));
+        if (companyRowExists(globals, id))
+            throw AppError(ErrorNumber::Unspecified,
+                           QStringLiteral("The company identifier %1 was taken by another program.").arg(id));
         Recordset rs;
         rs.open(QStringLiteral("Company"), connection, Ado::OpenDynamic, Ado::LockOptimistic,
                 Ado::Unspecified);
@@ -36,7 +59,6 @@ std::int16_t addCompanyRow(LauncherGlobals& globals, const QString& companyName)
         rs.update();
         rs.close();
         connection.commitTrans();
-        return id;
     } catch (...) {
         try {
             connection.rollbackTrans();
@@ -48,18 +70,25 @@ std::int16_t addCompanyRow(LauncherGlobals& globals, const QString& companyName)
 
 } // namespace
 
+// The database is copied before the row is added: whenever the program stops, the master lists either
+// no new company or one whose database is complete. What an interrupted add leaves in its folder is
+// removed by RecoverInterruptedAdds.
 bool AddCompany(LauncherGlobals& globals, IFileOperation& files, const QString& companyName)
 {
     try {
-        // Without a template the company would be recorded with no database; nothing is added then.
-        if (!modFileSys::FileExists(AppFolder::templateDatabasePath(globals.DatabasePath)))
+        RecoverInterruptedAdds(globals);
+        const QString templateFile = AppFolder::templateDatabasePath(globals.DatabasePath);
+        if (!modFileSys::FileExists(templateFile))
             return false;
-        const std::int16_t id = addCompanyRow(globals, companyName);
-        if (!CreateCompanyDatabase(globals, files, id)) {
-            GetConnection(globals).execute(QStringLiteral("delete from Company where Company_ID = ") +
-                                           QString::number(id));
+        checkTemplate(templateFile);
+        const std::int16_t first = Convert::toInt16(
+            QVariant(GetNextID(globals, QStringLiteral("COMPANY"), QStringLiteral("COMPANY_ID"), {})));
+        NewCompanyFolder folder =
+            NewCompanyFolder::reserve(AppFolder::companyDataFolder(globals.DatabasePath), first);
+        if (!CreateCompanyDatabase(globals, files, folder.id()))
             return false;
-        }
+        addCompanyRow(globals, folder.id(), companyName);
+        folder.keep();
         return true;
     } catch (const std::exception&) {
         return false;
@@ -74,11 +103,23 @@ bool CreateCompanyDatabase(LauncherGlobals& globals, IFileOperation& files, std:
                              Fof::NoConfirmMkdir);
 }
 
+void RecoverInterruptedAdds(LauncherGlobals& globals)
+{
+    try {
+        NewCompanyFolder::recover(AppFolder::companyDataFolder(globals.DatabasePath),
+                                  [&](std::int16_t id) { return companyRowExists(globals, id); });
+    } catch (const std::exception&) {
+    }
+}
+
 bool UpdateCompany(LauncherGlobals& globals, std::int16_t companyId, const QString& companyName,
                    const QString& companyPath, const QString& databaseName, std::int16_t isSelect,
                    std::int16_t isDeleted)
 {
     Q_UNUSED(companyPath) // the folder of a company is never stored from here
+    // A name with a separator or ".." would make the company's books another company's file.
+    if (!AppFolder::isPlainFileName(databaseName))
+        return false;
     try {
         Recordset rs;
         rs.open(QStringLiteral("select * from Company where Company_ID = ") + QString::number(companyId),
@@ -113,6 +154,25 @@ bool DeleteCompany(LauncherGlobals& globals, ISettingsStore& settings, std::int1
     } catch (const std::exception&) {
         return false;
     }
+}
+
+CompanyDatabase FindCompanyDatabase(LauncherGlobals& globals, std::int16_t companyId)
+{
+    CompanyDatabase found;
+    Recordset rs = GetCompanyByID(globals, companyId);
+    if (rs.recordCount() < 1)
+        return found;
+    rs.moveFirst();
+    found.exists = true;
+    found.companyName = CompanyFields::text(rs.value(QStringLiteral("Company_Name")));
+    const QString databaseName = CompanyFields::text(rs.value(QStringLiteral("DATABASE_NAME")));
+    rs.close();
+    try {
+        found.path = AppFolder::companyDatabasePath(globals.DatabasePath, companyId, databaseName);
+    } catch (const AppError& error) {
+        found.problem = error.description();
+    }
+    return found;
 }
 
 } // namespace MdlDAO

@@ -15,7 +15,8 @@ QString TestConnectionString(const QString& databasePath);
 // string, each line ended by CR LF. The file is replaced whole or not at all.
 void CreateUDLFile(const QString& ConnectionString, const QString& FileName);
 
-// datalink.udl in the application folder, naming company N's database under DatabasePath.
+// datalink.udl in the application folder, naming company N's database under DatabasePath. Raises error
+// 52, writing nothing, when the company's database name is not a plain file name (or it has none).
 bool WriteCompanyDataLink(LauncherGlobals& globals, const QString& appFolder, std::int16_t companyId);
 // MCdatalink.udl in the application folder, naming MCLarkspur.mdb in the given folder.
 bool WriteMasterDataLink(const QString& appFolder, const QString& masterFolder);

@@ -2,6 +2,7 @@
 
 #include "base/AppError.h"
 #include "engine/Convert.h"
+#include "launcher/core/CompanyFields.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/SettingsKeys.h"
 #include "platform/SettingsStore.h"
@@ -100,7 +101,7 @@ QString GetCompanyDatabaseName(LauncherGlobals& globals, std::int16_t companyId)
     QString name;
     if (rs.recordCount() >= 1) {
         rs.moveFirst();
-        name = Convert::toText(rs.value(QStringLiteral("DATABASE_NAME")));
+        name = CompanyFields::text(rs.value(QStringLiteral("DATABASE_NAME")));
         rs.close();
     }
     return name;

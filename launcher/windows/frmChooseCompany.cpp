@@ -1,7 +1,9 @@
 #include "launcher/windows/frmChooseCompany.h"
 
+#include "base/AppError.h"
 #include "base/PathJoin.h"
 #include "engine/Convert.h"
+#include "launcher/core/CompanyFields.h"
 #include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
@@ -163,8 +165,10 @@ void frmChooseCompany::FillCompanyGrid()
         rows.reserve(count);
         list.moveFirst();
         for (int i = 1; i <= count; ++i) {
-            rows.append({Convert::toText(list.value(QStringLiteral("Company_ID"))),
-                         Convert::toText(list.value(QStringLiteral("Company_Name")))});
+            // Rows written by other programs may hold nulls or text where a number belongs; they show as
+            // text and never stop the fill.
+            rows.append({CompanyFields::text(list.value(QStringLiteral("Company_ID"))),
+                         CompanyFields::text(list.value(QStringLiteral("Company_Name")))});
             list.moveNext();
         }
     }
@@ -184,20 +188,48 @@ void frmChooseCompany::MSHFlexGrid1_SelChange()
         if (rows.isEmpty())
             return;
         const CompanyGridModel::Row& row = m_grid->row(rows.last().row());
-        // A row without an identifier gives nothing to pick.
-        if (row.id.trimmed().isEmpty())
-            return;
-        const std::int16_t id = Convert::toInt16(row.id);
-        showSelection(id, row.name);
+        // A row without a valid identifier (none, text, beyond 16 bits) gives nothing to pick.
+        if (const auto id = CompanyFields::companyId(row.id))
+            showSelection(*id, row.name);
     });
+}
+
+bool frmChooseCompany::pickStillValid()
+{
+    const MdlDAO::CompanyDatabase company = MdlDAO::FindCompanyDatabase(m_globals, SelectedCompanyID);
+    if (!company.exists) {
+        // Another seat deleted it since the grid was filled.
+        m_services.messages.show(
+            QStringLiteral("The company \"%1\" (%2) no longer exists; another user may have deleted it. "
+                           "Nothing was stored: please pick a company again.")
+                .arg(SelectedCompanyName)
+                .arg(SelectedCompanyID),
+            MsgStyle::Exclamation, QString());
+        showSelection(0, QString());
+        FillCompanyGrid();
+        return false;
+    }
+    if (company.path.isEmpty()) {
+        m_services.messages.show(company.problem + QStringLiteral(" Nothing was stored."), MsgStyle::Critical,
+                                 QString());
+        return false;
+    }
+    return true;
 }
 
 void frmChooseCompany::OKButton_Click()
 {
     runWindowEvent(m_services.fatal, [this] {
+        // The company is read again first: nothing is stored for one that is gone or whose database
+        // name would lead out of its folder.
+        if (SelectedCompanyID != 0 && !pickStillValid())
+            return;
         m_globals.CurrentCompanyID = SelectedCompanyID;
         m_globals.CurrentCompanyName = SelectedCompanyName;
-        DataLinks::WriteCompanyDataLink(m_globals, m_services.app.folder, SelectedCompanyID);
+        // With no company there is no database to name; the file stays as another seat may have
+        // written it, and the login window does not start without a company.
+        if (SelectedCompanyID != 0)
+            DataLinks::WriteCompanyDataLink(m_globals, m_services.app.folder, SelectedCompanyID);
         m_services.settings.save(SettingsKeys::CompanyId, QString::number(m_globals.CurrentCompanyID));
         if (MdlDAO::SetCurrentCompanyID(m_globals, SelectedCompanyID))
             accept();
@@ -235,28 +267,49 @@ void frmChooseCompany::CmdDeleteCompany_Click()
         if (m_services.messages.show(QStringLiteral("คุณต้องการที่จะลบข้อมูลบริษัทใช่หรือไม่? "),
                                      MsgStyle::YesNoQuestion, DeleteTitle) == MsgResult::Yes) {
             const std::int16_t doomed = SelectedCompanyID;
-            if (m_services.messages.show(QStringLiteral("คุณต้องการที่จะลบฐานข้อมูลบริษัทด้วยหรือไม่? "),
-                                         MsgStyle::YesNoQuestion, DeleteTitle) == MsgResult::Yes) {
-                const QString file = AppFolder::companyDatabasePath(
-                    m_globals.DatabasePath, doomed, MdlDAO::GetCompanyDatabaseName(m_globals, doomed));
-                // With no database name the path names the company's folder; only a file is ever sent
-                // to the trash, never the folder with whatever else it holds.
-                // A file the shell could not delete has had its own error box; the company is removed
-                // from the list either way.
-                if (modFileSys::FileExists(file)) {
-                    [[maybe_unused]] const bool deleted =
-                        Common::ShellDelete(m_services.files, file, true, Fof::NoConfirmation);
-                }
+            const bool withDatabase =
+                m_services.messages.show(QStringLiteral("คุณต้องการที่จะลบฐานข้อมูลบริษัทด้วยหรือไม่? "),
+                                         MsgStyle::YesNoQuestion, DeleteTitle) == MsgResult::Yes;
+            // When its database was to go and could not, the company stays: a row deleted without its
+            // file would leave books that nothing lists any more.
+            if (!withDatabase || deleteDatabaseFile(doomed)) {
+                MdlDAO::DeleteCompany(m_globals, m_services.settings, doomed);
+                if (SelectedCompanyID == doomed)
+                    showSelection(0, QString());
             }
-            MdlDAO::DeleteCompany(m_globals, m_services.settings, doomed);
-            if (SelectedCompanyID == doomed)
-                showSelection(0, QString());
         }
         FillCompanyGrid();
         m_globals.CurrentCompanyID = MdlDAO::GetCurrentCompanyID(m_globals, m_services.settings);
         if (m_globals.CurrentCompanyID > 0)
             showSelection(m_globals.CurrentCompanyID, m_globals.CurrentCompanyName);
     });
+}
+
+bool frmChooseCompany::deleteDatabaseFile(std::int16_t companyId)
+{
+    const QString databaseName = MdlDAO::GetCompanyDatabaseName(m_globals, companyId);
+    // Without a database name the company has no file to lose.
+    if (databaseName.isEmpty())
+        return true;
+    QString file;
+    try {
+        file = AppFolder::companyDatabasePath(m_globals.DatabasePath, companyId, databaseName);
+    } catch (const AppError& error) {
+        m_services.messages.show(error.description() + QStringLiteral(" Nothing was deleted."),
+                                 MsgStyle::Critical, QString());
+        return false;
+    }
+    // Only a file is ever sent to the trash, never a folder with whatever else it holds; a file that
+    // is gone already has nothing left to lose. A failure has shown the file operation's own box.
+    if (modFileSys::FolderExists(file)) {
+        m_services.messages.show(
+            QStringLiteral("%1 is a folder, not a database file. Nothing was deleted.").arg(file),
+            MsgStyle::Critical, QString());
+        return false;
+    }
+    if (!modFileSys::FileExists(file))
+        return true;
+    return Common::ShellDelete(m_services.files, file, true, Fof::NoConfirmation);
 }
 
 void frmChooseCompany::btnConnect_Click()

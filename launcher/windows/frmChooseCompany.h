@@ -52,6 +52,10 @@ private:
     void Form_Load();
     void FillCompanyGrid();
     void showSelection(std::int16_t id, const QString& name);
+    // Whether the picked company may be confirmed; when not, the user has been told why.
+    bool pickStillValid();
+    // Sends the company's database to the trash; false, after telling the user, when it is still there.
+    bool deleteDatabaseFile(std::int16_t companyId);
 
     LauncherGlobals& m_globals;
     const DesktopServices& m_services;

@@ -2,6 +2,7 @@
 
 #include "base/AppError.h"
 #include "engine/Convert.h"
+#include "launcher/core/CompanyFields.h"
 #include "launcher/core/MdlDAO.h"
 #include "launcher/windows/frmChooseCompany.h"
 #include "platform/DesktopServices.h"
@@ -58,9 +59,10 @@ void frmEditCompany::Form_Load(const frmChooseCompany& chooser)
     Recordset company = MdlDAO::GetCompanyByID(m_globals, chooser.GetSelectedCompany());
     if (company.recordCount() >= 1) {
         company.moveFirst();
-        txtCompanyName->setText(Convert::toText(company.value(QStringLiteral("Company_Name"))));
-        txtCompanyID->setText(Convert::toText(company.value(QStringLiteral("Company_ID"))));
-        txtDatabaseName->setText(Convert::toText(company.value(QStringLiteral("Database_Name"))));
+        // A null shows as an empty box, so that a row written by another program can be repaired here.
+        txtCompanyName->setText(CompanyFields::text(company.value(QStringLiteral("Company_Name"))));
+        txtCompanyID->setText(CompanyFields::text(company.value(QStringLiteral("Company_ID"))));
+        txtDatabaseName->setText(CompanyFields::text(company.value(QStringLiteral("Database_Name"))));
         company.close();
     }
 }
@@ -76,11 +78,7 @@ void frmEditCompany::OKButton_Click()
 {
     runWindowEvent(m_services.fatal, [this] {
         // Without a company picked there is no identifier to save under: the dialog says so and stays.
-        std::optional<std::int16_t> id;
-        try {
-            id = Convert::toInt16(txtCompanyID->text());
-        } catch (const AppError&) {
-        }
+        const std::optional<std::int16_t> id = CompanyFields::companyId(txtCompanyID->text());
         if (id && MdlDAO::UpdateCompany(m_globals, *id, txtCompanyName->text(), QString(),
                                         txtDatabaseName->text(), 0, 0))
             accept();

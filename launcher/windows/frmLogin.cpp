@@ -1,6 +1,7 @@
 #include "launcher/windows/frmLogin.h"
 
-#include "engine/Convert.h"
+#include "launcher/core/CompanyFields.h"
+#include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
 #include "launcher/core/SettingsKeys.h"
@@ -8,6 +9,7 @@
 #include "launcher/windows/WindowArt.h"
 #include "platform/AppInfo.h"
 #include "platform/DesktopServices.h"
+#include "platform/MessageBox.h"
 #include "platform/SettingsStore.h"
 #include "platform/ShellExe.h"
 #include "platform/Twips.h"
@@ -55,6 +57,9 @@ void frmLogin::buildControls()
     lblVersionStatus->setObjectName(QStringLiteral("lblVersionStatus"));
     lblCompanyName = new QLabel(this);
     lblCompanyName->setObjectName(QStringLiteral("lblCompanyName"));
+    // The name comes from the data: markup in it is shown as typed, never rendered or followed.
+    lblCompanyName->setTextFormat(Qt::PlainText);
+    lblCompanyName->setTextInteractionFlags(Qt::NoTextInteraction);
     lblCompanyName->setWordWrap(true);
 
     txtUserName = new QLineEdit(this);
@@ -149,6 +154,7 @@ void frmLogin::Form_Load()
         btnConnection->setVisible(false);
         lblVersion->setText(QStringLiteral("Version ") + m_globals.AppVersion);
         m_globals.DatabasePath = MdlDAO::GetDatabasePath(m_globals);
+        MdlDAO::RecoverInterruptedAdds(m_globals);
         if (m_services.settings.get(SettingsKeys::CompanyId).isEmpty())
             ChooseCompany();
         m_globals.CurrentCompanyID = MdlDAO::GetCurrentCompanyID(m_globals, m_services.settings);
@@ -156,12 +162,17 @@ void frmLogin::Form_Load()
             Recordset company = MdlDAO::GetCompanyByID(m_globals, m_globals.CurrentCompanyID);
             if (company.recordCount() >= 1) {
                 company.moveFirst();
-                m_globals.CurrentCompanyName = Convert::toText(company.value(QStringLiteral("Company_Name")));
+                m_globals.CurrentCompanyName =
+                    CompanyFields::text(company.value(QStringLiteral("Company_Name")));
                 company.close();
+            } else {
+                // A company that no longer exists is no company: start stays disabled until one is
+                // chosen, rather than opening whatever the data-link file names.
+                m_globals.CurrentCompanyID = 0;
             }
-        } else {
-            m_globals.CurrentCompanyName = QStringLiteral("-");
         }
+        if (m_globals.CurrentCompanyID == 0)
+            m_globals.CurrentCompanyName = QStringLiteral("-");
         ShowCompanyState();
     });
 }
@@ -196,9 +207,36 @@ void frmLogin::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
+bool frmLogin::writeDataLinkForShownCompany()
+{
+    const MdlDAO::CompanyDatabase company =
+        MdlDAO::FindCompanyDatabase(m_globals, m_globals.CurrentCompanyID);
+    if (!company.exists) {
+        m_services.messages.show(
+            QStringLiteral("The company \"%1\" no longer exists; another user may have deleted it. Please "
+                           "choose a company.")
+                .arg(m_globals.CurrentCompanyName),
+            MsgStyle::Exclamation, QString());
+        m_globals.CurrentCompanyID = 0;
+        m_globals.CurrentCompanyName = QStringLiteral("-");
+        ShowCompanyState();
+        return false;
+    }
+    if (company.path.isEmpty()) {
+        m_services.messages.show(company.problem, MsgStyle::Critical, QString());
+        return false;
+    }
+    DataLinks::WriteCompanyDataLink(m_globals, m_services.app.folder, m_globals.CurrentCompanyID);
+    return true;
+}
+
 void frmLogin::cmdOK_Click()
 {
     runWindowEvent(m_services.fatal, [this] {
+        // datalink.udl is one file for every seat on the application folder: it is written for the
+        // company this window shows right before the start, so another seat's choice is not what opens.
+        if (!writeDataLinkForShownCompany())
+            return;
         const QString parameters = txtUserName->text().isEmpty()
                                        ? QString()
                                        : txtUserName->text() + QLatin1Char(' ') + txtPassword->text();

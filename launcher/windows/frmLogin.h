@@ -53,6 +53,9 @@ private:
     void Form_Initialize();
     void ShowCompanyState();
     void ChooseCompany();
+    // Writes datalink.udl for the company the window shows; false, after telling the user, when that
+    // company is gone or its database name is refused.
+    bool writeDataLinkForShownCompany();
 
     LauncherGlobals& m_globals;
     const DesktopServices& m_services;

@@ -125,6 +125,13 @@ CopyPlan CopyPlan::make(const QString& source, const QString& target)
         intoFolder = to;
     } else {
         plan.foldersToCreate = missingFolders(folderOf(to));
+        const QString firstExisting =
+            plan.foldersToCreate.isEmpty() ? folderOf(to) : folderOf(plan.foldersToCreate.first());
+        if (!QFileInfo(firstExisting).isDir()) {
+            plan.invalid = QStringLiteral("Cannot copy to \"%1\": \"%2\" is a file, not a folder.")
+                               .arg(to, firstExisting);
+            return plan;
+        }
         walker.addEntry(sources.first(), to);
     }
     if (!intoFolder.isEmpty()) {

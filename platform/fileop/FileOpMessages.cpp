@@ -10,6 +10,8 @@ namespace {
 
 QString reasonOf(int error)
 {
+    if (error == ENOTDIR)
+        return QStringLiteral("a part of the path is a file, not a folder");
     switch (failureOf(error)) {
     case FileOpFailure::MissingSource:
         return QStringLiteral("the file or folder does not exist");

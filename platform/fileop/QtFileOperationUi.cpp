@@ -22,6 +22,7 @@ bool askYesNo(QWidget* owner, const QString& objectName, const QString& title, c
     QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, owner);
     box.setObjectName(objectName);
     box.setAccessibleName(title);
+    box.setTextFormat(Qt::PlainText);
     box.setDefaultButton(QMessageBox::Yes);
     box.setWindowModality(Qt::ApplicationModal);
     return box.exec() == QMessageBox::Yes;
@@ -81,6 +82,8 @@ ReplaceAnswer QtFileOperationUi::askReplace(const QString& target, const QString
                     QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel,
                     owner());
     box.setObjectName(QStringLiteral("FileOperationReplace"));
+    // File and folder names are data: markup in them is shown as it is written.
+    box.setTextFormat(Qt::PlainText);
     box.setAccessibleName(QStringLiteral("Confirm file replace"));
     box.setDefaultButton(QMessageBox::Yes);
     box.setEscapeButton(QMessageBox::Cancel);
@@ -116,6 +119,7 @@ void QtFileOperationUi::showError(const QString& text)
 {
     QMessageBox box(QMessageBox::Critical, m_title, text, QMessageBox::Ok, owner());
     box.setObjectName(QStringLiteral("FileOperationError"));
+    box.setTextFormat(Qt::PlainText);
     box.setAccessibleName(QStringLiteral("File operation error"));
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();

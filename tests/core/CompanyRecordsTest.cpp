@@ -36,7 +36,7 @@ protected:
     ShellFileOperation files{ui};
 };
 
-TEST_F(CompanyRecordsTest, IdentifiersFollowTheHighestAndAFreedHighestIsGivenAgain)
+TEST_F(CompanyRecordsTest, IdentifiersFollowTheHighestButPassByAFolderThatIsStillThere)
 {
     for (int id : {1, 2, 5})
         sql(QStringLiteral(
@@ -44,15 +44,25 @@ TEST_F(CompanyRecordsTest, IdentifiersFollowTheHighestAndAFreedHighestIsGivenAga
                 .arg(id));
     ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("six")));
     EXPECT_EQ(ids(globals), (QList<int>{1, 2, 5, 6}));
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("CompanyData/6/6.mdb"))));
+    const QString six = dir.filePath(QStringLiteral("CompanyData/6/6.mdb"));
+    EXPECT_TRUE(QFile::exists(six));
 
     ASSERT_TRUE(MdlDAO::DeleteCompany(globals, settings, 6));
-    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("CompanyData/6/6.mdb"))))
-        << "files are not touched";
-    ui.queueReplace(ReplaceAnswer::No);
-    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("six again")));
-    EXPECT_EQ(ids(globals), (QList<int>{1, 2, 5, 6}));
-    ASSERT_EQ(ui.questions().size(), 1) << "the old 6.mdb is replaced only after a question";
+    EXPECT_TRUE(QFile::exists(six)) << "files are not touched";
+    Fixtures::writeAll(six, "the books of the deleted company six");
+    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("seven")));
+    EXPECT_EQ(ids(globals), (QList<int>{1, 2, 5, 7}));
+    EXPECT_TRUE(ui.questions().isEmpty());
+    EXPECT_EQ(Fixtures::readAll(six), QByteArray("the books of the deleted company six"));
+    EXPECT_EQ(Fixtures::readAll(dir.filePath(QStringLiteral("CompanyData/7/7.mdb"))),
+              Fixtures::readAll(dir.filePath(QStringLiteral("CompanyData/Larkspur.mdb"))));
+
+    // An empty folder left by a delete with the database is passed by as well.
+    ASSERT_TRUE(MdlDAO::DeleteCompany(globals, settings, 7));
+    QFile::remove(dir.filePath(QStringLiteral("CompanyData/7/7.mdb")));
+    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("eight")));
+    EXPECT_EQ(ids(globals), (QList<int>{1, 2, 5, 8}));
+    EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("CompanyData/7"))).isEmpty());
 }
 
 TEST_F(CompanyRecordsTest, UpdatingAMissingCompanyChangesNothingAndSucceeds)

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -106,6 +107,30 @@ TEST(CreateUDLFile, AFailedWriteRaisesAndLeavesTheOldFileWhole)
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
 }
 
+TEST(CreateUDLFile, ReplacesOnlyARegularFile)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString linked = dir.filePath(QStringLiteral("datalink.udl"));
+    ASSERT_TRUE(QFile::link(fifo, linked));
+    for (const QString& target : {fifo, linked}) {
+        SCOPED_TRACE(target.toStdString());
+        try {
+            DataLinks::CreateUDLFile(QStringLiteral("x"), target);
+            ADD_FAILURE() << "written";
+        } catch (const AppError& error) {
+            EXPECT_TRUE(error.description().contains(target)) << error.description().toStdString();
+            EXPECT_TRUE(error.description().contains(QStringLiteral("not a regular file")));
+        }
+    }
+    EXPECT_EQ(QFileInfo(fifo).isFile(), false);
+    EXPECT_EQ(QFile::symLinkTarget(linked), fifo);
+    EXPECT_EQ(
+        QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot),
+        (QStringList{QStringLiteral("datalink.udl"), QStringLiteral("pipe")}));
+}
+
 TEST(WriteDataLinks, NameTheCompanyDatabaseAndTheMasterAsGiven)
 {
     QTemporaryDir dir;
@@ -120,12 +145,22 @@ TEST(WriteDataLinks, NameTheCompanyDatabaseAndTheMasterAsGiven)
         Fixtures::readAll(dir.filePath(QStringLiteral("datalink.udl"))),
         Fixtures::dataLinkBytes(AppFolder::JetConnectionString(QStringLiteral("/D/CompanyData/3/3.mdb"))));
 
-    // A company without a row leaves the path ending in the separator; an empty data folder gives a
-    // path from the root.
+    // An empty data folder gives a path from the root.
     globals.DatabasePath.clear();
-    ASSERT_TRUE(DataLinks::WriteCompanyDataLink(globals, dir.path(), 99));
-    EXPECT_EQ(Fixtures::readAll(dir.filePath(QStringLiteral("datalink.udl"))),
-              Fixtures::dataLinkBytes(AppFolder::JetConnectionString(QStringLiteral("/CompanyData/99/"))));
+    ASSERT_TRUE(DataLinks::WriteCompanyDataLink(globals, dir.path(), 2));
+    const QByteArray forTwo =
+        Fixtures::dataLinkBytes(AppFolder::JetConnectionString(QStringLiteral("/CompanyData/2/2.mdb")));
+    EXPECT_EQ(Fixtures::readAll(dir.filePath(QStringLiteral("datalink.udl"))), forTwo);
+
+    // A company without a row has no database to name: nothing is written, rather than a path that ends
+    // in the company's folder.
+    try {
+        DataLinks::WriteCompanyDataLink(globals, dir.path(), 99);
+        ADD_FAILURE() << "written for a company without a row";
+    } catch (const AppError& error) {
+        EXPECT_EQ(error.number(), ErrorNumber::BadFileNameOrNumber);
+    }
+    EXPECT_EQ(Fixtures::readAll(dir.filePath(QStringLiteral("datalink.udl"))), forTwo);
 
     ASSERT_TRUE(DataLinks::WriteMasterDataLink(dir.path(), QStringLiteral("/srv/master/")));
     EXPECT_EQ(Fixtures::readAll(dir.filePath(QStringLiteral("MCdatalink.udl"))),

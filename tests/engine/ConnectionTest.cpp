@@ -1,6 +1,11 @@
 #include "engine/Recordset.h"
 #include "tests/engine/EngineTestSupport.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/support/DiskSnapshot.h"
 #include "tests/support/Unprivileged.h"
+
+#define SQLITE_HAS_CODEC 1
+#include <sqlcipher/sqlite3.h>
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>
@@ -377,6 +382,104 @@ TEST_F(EngineConnection, AWriteTransactionKeepsOtherWritersWaiting)
     const auto noTransaction = errorOf([&] { first.commitTrans(); });
     ASSERT_TRUE(noTransaction);
     EXPECT_EQ(noTransaction->number(), ErrorNumber::Unspecified);
+}
+
+} // namespace
+
+namespace {
+
+// Files an office can leave where a database or a data-link file belongs: none is opened, none hangs the
+// program or fills its memory, and each report names the whole path and the cause.
+TEST_F(EngineConnection, OnlyRegularFilesAreOpenedAndReportsNameTheWholePath)
+{
+    const QString fifo = file(QStringLiteral("fifo.mdb"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+    const QString udlFifo = file(QStringLiteral("fifo.udl"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(udlFifo).constData(), 0644), 0);
+    const QString udlDevice = file(QStringLiteral("device.udl"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), udlDevice));
+    const QString bigUdl = file(QStringLiteral("big.udl"));
+    writeUdl(bigUdl, jetConnectionString(file(QStringLiteral("x.mdb"))) + QString(40000, QLatin1Char(' ')));
+    writeBytes(file(QStringLiteral("plain.txt")), "a file, not a folder");
+    const QString underFile = file(QStringLiteral("plain.txt")) + QStringLiteral("/x.mdb");
+    const QString relative = QStringLiteral("no-such-folder/x.mdb");
+
+    struct Case
+    {
+        const char* label;
+        QString connectionString;
+        QString description;
+    };
+    const QString notRegular =
+        QStringLiteral("it is not a regular file (it is a device, a pipe or a socket)");
+    const Case cases[] = {
+        {"database FIFO", jetConnectionString(fifo),
+         QStringLiteral("'%1' is not a database file: %2.").arg(fifo, notRegular)},
+        {"database device", jetConnectionString(QStringLiteral("/dev/zero")),
+         QStringLiteral("'/dev/zero' is not a database file: %1.").arg(notRegular)},
+        {"database below a file", jetConnectionString(underFile),
+         QStringLiteral("Could not find file '%1': a part of its path is a file, not a folder.")
+             .arg(underFile)},
+        {"relative database path", jetConnectionString(relative),
+         QStringLiteral("Could not find file '%1'.").arg(QDir::current().absoluteFilePath(relative))},
+        {"data-link FIFO", QStringLiteral("FILE NAME=") + udlFifo,
+         QStringLiteral("The data-link file %1 is not a regular file (it is a device, a pipe or a socket).")
+             .arg(udlFifo)},
+        {"data-link linked to a device", QStringLiteral("FILE NAME=") + udlDevice,
+         QStringLiteral("The data-link file %1 is not a regular file (it is a device, a pipe or a socket).")
+             .arg(udlDevice)},
+        {"data-link too large", QStringLiteral("FILE NAME=") + bigUdl,
+         QStringLiteral(
+             "The data-link file %1 is too large to be a data-link file (%2 bytes; at most 65536).")
+             .arg(bigUdl)
+             .arg(QFileInfo(bigUdl).size())},
+    };
+    const auto before = DiskSnapshot::take(folder.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        Connection connection;
+        ::alarm(60); // an open that hangs ends the test program instead of waiting for ever
+        const auto error = errorOf([&] { connection.open(c.connectionString); });
+        ::alarm(0);
+        ASSERT_TRUE(error);
+        EXPECT_EQ(error->number(), ErrorNumber::Unspecified);
+        EXPECT_EQ(error->description().toStdString(), c.description.toStdString());
+        EXPECT_FALSE(connection.isOpen());
+    }
+    EXPECT_EQ(DiskSnapshot::take(folder.path()), before);
+}
+
+// SQLite's allocator made to fail, in a child process, as a machine out of memory would make it: the
+// open reports that, naming the file.
+TEST_F(EngineConnection, RunningOutOfMemoryWhileOpeningIsReportedAsSuchNamingTheFile)
+{
+    const QString db = file(QStringLiteral("master.mdb"));
+    makeDatabase(db, legacyMaster());
+    const int status = ChildProcess::run([&] {
+        static sqlite3_mem_methods real{};
+        sqlite3_mem_methods failing{};
+        sqlite3_shutdown();
+        sqlite3_config(SQLITE_CONFIG_GETMALLOC, &real);
+        failing = real;
+        failing.xMalloc = [](int) -> void* {
+            return nullptr;
+        };
+        failing.xRealloc = [](void*, int) -> void* {
+            return nullptr;
+        };
+        if (sqlite3_config(SQLITE_CONFIG_MALLOC, &failing) != SQLITE_OK)
+            return 10;
+        Connection connection;
+        const auto error = errorOf([&] { connection.open(jetConnectionString(db)); });
+        if (!error)
+            return 11;
+        if (error->number() != ErrorNumber::OutOfMemory)
+            return 12;
+        if (error->description() != QStringLiteral("Out of memory while opening the database '%1'.").arg(db))
+            return 13;
+        return connection.isOpen() ? 14 : 0;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 } // namespace

@@ -182,3 +182,30 @@ TEST(CopyFailure, FullDiskLeavesNoPartialFile)
 }
 
 } // namespace
+
+namespace {
+
+// A copy whose target folder is a file says so, rather than that something does not exist, and
+// changes nothing.
+TEST(CopyFailure, ATargetFolderThatIsAFileIsNamedAsSuch)
+{
+    for (const QString& below : {QStringLiteral("x.mdb"), QStringLiteral("deeper/x.mdb")}) {
+        SCOPED_TRACE(below.toStdString());
+        QTemporaryDir dir;
+        writeFile(dir.path() + "/src.mdb", "source");
+        writeFile(dir.path() + "/3", "a file where a folder belongs");
+        ScriptedFileOperationUi ui;
+        ShellFileOperation files(ui);
+        const FileOpResult result =
+            files.copy(dir.path() + "/src.mdb", dir.path() + "/3/" + below, Fof::NoConfirmMkdir);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.failure, FileOpFailure::Invalid);
+        EXPECT_EQ(result.error, QStringLiteral("Cannot copy to \"%1\": \"%2\" is a file, not a folder.")
+                                    .arg(dir.path() + "/3/" + below, dir.path() + "/3"));
+        EXPECT_EQ(ui.errors(), QStringList{result.error});
+        EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                  (QStringList{QStringLiteral("3"), QStringLiteral("src.mdb")}));
+    }
+}
+
+} // namespace
