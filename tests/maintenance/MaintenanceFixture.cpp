@@ -11,7 +11,6 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QThread>
@@ -20,37 +19,6 @@
 #include <unistd.h>
 
 namespace MaintenanceTest {
-
-QMap<QString, QByteArray> snapshot(const QString& folder)
-{
-    QMap<QString, QByteArray> entries;
-    const QDir base(folder);
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString entry = it.next();
-        if (it.fileInfo().isDir())
-            entries.insert(base.relativeFilePath(entry) + QLatin1Char('/'), {});
-        else
-            entries.insert(base.relativeFilePath(entry), Fixtures::readAll(entry));
-    }
-    return entries;
-}
-
-QStringList differences(const QMap<QString, QByteArray>& before, const QMap<QString, QByteArray>& after)
-{
-    QStringList changed;
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (!after.contains(it.key()))
-            changed.append(QStringLiteral("removed ") + it.key());
-        else if (after.value(it.key()) != it.value())
-            changed.append(QStringLiteral("changed ") + it.key());
-    }
-    for (auto it = after.cbegin(); it != after.cend(); ++it)
-        if (!before.contains(it.key()))
-            changed.append(QStringLiteral("added ") + it.key());
-    return changed;
-}
 
 void writeFile(const QString& path, const QByteArray& bytes)
 {

@@ -9,6 +9,7 @@
 #include "platform/doubles/ScriptedMessageBox.h"
 #include "platform/doubles/ScriptedPickers.h"
 #include "platform/fileop/ShellFileOperation.h"
+#include "tests/support/FolderContents.h"
 #include "tests/support/QtPrinters.h"
 
 #include <QDateTime>
@@ -20,11 +21,11 @@
 
 namespace MaintenanceTest {
 
-// Every entry below a folder with the bytes of each file; folders map to an empty array under their name
-// and a trailing "/".
-QMap<QString, QByteArray> snapshot(const QString& folder);
-// The entries that differ, by name ("added x", "removed y", "changed z").
-QStringList differences(const QMap<QString, QByteArray>& before, const QMap<QString, QByteArray>& after);
+inline QMap<QString, QByteArray> snapshot(const QString& folder)
+{
+    return FolderContents::take(folder);
+}
+using FolderContents::differences;
 // A file with its folders.
 void writeFile(const QString& path, const QByteArray& bytes);
 // The message boxes as "style|title|text" lines, the way the user met them.

@@ -6,13 +6,13 @@
 #include "engine/Connection.h"
 #include "engine/Recordset.h"
 #include "shared/AppFolder.h"
+#include "tests/support/FolderContents.h"
 #include "tests/support/ProgramRun.h"
 #include "tests/support/QtPrinters.h"
 
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
@@ -53,41 +53,12 @@ inline bool writeBytes(const QString& path, const QByteArray& bytes)
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
-// Every entry below a folder (hidden ones too) with the bytes of each file, to prove that a refused run
-// changed nothing. Folders map to an empty array with a trailing "/" on their name.
 inline QMap<QString, QByteArray> snapshot(const QString& folder)
 {
-    QMap<QString, QByteArray> entries;
-    const QDir base(folder);
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QFileInfo info = it.fileInfo();
-        if (info.isDir() && !info.isSymLink())
-            entries.insert(base.relativeFilePath(path) + QLatin1Char('/'), {});
-        else
-            entries.insert(base.relativeFilePath(path), readBytes(path));
-    }
-    return entries;
+    return FolderContents::take(folder);
 }
 
-// Names the entries that differ, rather than printing whole databases.
-inline QStringList differences(const QMap<QString, QByteArray>& before,
-                               const QMap<QString, QByteArray>& after)
-{
-    QStringList changed;
-    for (auto it = before.cbegin(); it != before.cend(); ++it) {
-        if (!after.contains(it.key()))
-            changed.append(QStringLiteral("removed ") + it.key());
-        else if (after.value(it.key()) != it.value())
-            changed.append(QStringLiteral("changed ") + it.key());
-    }
-    for (auto it = after.cbegin(); it != after.cend(); ++it)
-        if (!before.contains(it.key()))
-            changed.append(QStringLiteral("added ") + it.key());
-    return changed;
-}
+using FolderContents::differences;
 
 inline QStringList entryNames(const QString& folder)
 {
