@@ -170,11 +170,13 @@ void write(const QString& path, const QString& connectionString)
                         QStringLiteral(".XXXXXX"));
     if (!temp.open())
         writeFailed(path, temp.errorString());
-    if (targetInfo.exists())
-        temp.setPermissions(QFile(target).permissions());
-    else
-        temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
-                            QFileDevice::ReadOther);
+    // The new file keeps who may read the old one; without that, other users would lose it.
+    const QFileDevice::Permissions permissions = targetInfo.exists()
+                                                     ? QFile(target).permissions()
+                                                     : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                           QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    if (!temp.setPermissions(permissions))
+        writeFailed(path, temp.errorString());
     if (temp.write(content) != content.size() || !temp.flush())
         writeFailed(path, temp.errorString());
     if (::fsync(temp.handle()) != 0)

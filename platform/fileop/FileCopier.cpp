@@ -119,6 +119,10 @@ FileCopier::Status FileCopier::commit()
     const timespec times[2] = {m_sourceStat.st_atim, m_sourceStat.st_mtim};
     if (::futimens(m_out.get(), times) != 0)
         return fail(Side::Target);
+    // The data reaches the disk before the name does: a rename kept by the disk ahead of the data would
+    // leave a short or empty file under the target's name after a power cut.
+    if (::fsync(m_out.get()) != 0)
+        return fail(Side::Target);
     const int out = m_out.release();
     // close reports late write errors (a full disk on a network filesystem).
     if (::close(out) != 0)

@@ -42,7 +42,7 @@ public:
     // Copies up to one chunk; adds the bytes copied to done.
     Status step(qint64& done);
     bool atEnd() const { return m_copied >= m_size; }
-    // Sets mode and times and renames the temporary file over the target.
+    // Sets mode and times, syncs the data and renames the temporary file over the target.
     Status commit();
     void abort();
 

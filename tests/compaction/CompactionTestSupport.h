@@ -6,6 +6,7 @@
 #include "platform/doubles/RecordingScreen.h"
 #include "platform/doubles/ScriptedMessageBox.h"
 #include "platform/doubles/ScriptedPickers.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QByteArray>
 #include <QLabel>
@@ -16,10 +17,6 @@
 #include <ostream>
 
 // So that a failed comparison prints what the user was told.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 inline void PrintTo(const ScriptedMessageBox::Call& call, std::ostream* os)
 {
     *os << "{\"" << call.text.toStdString() << "\", " << call.style << ", \"" << call.title.toStdString()

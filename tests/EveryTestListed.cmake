@@ -1,0 +1,45 @@
+# Fails the configure step when a test source file is in no target's source list: a file that is never
+# compiled would look like coverage while it tests nothing. Included at the end of tests/CMakeLists.txt,
+# once every test target is defined.
+
+function(companydesk_listed_sources dir out)
+    set(listed)
+    get_property(targets DIRECTORY ${dir} PROPERTY BUILDSYSTEM_TARGETS)
+    foreach(target IN LISTS targets)
+        get_target_property(sources ${target} SOURCES)
+        get_target_property(source_dir ${target} SOURCE_DIR)
+        if(NOT sources)
+            continue()
+        endif()
+        foreach(source IN LISTS sources)
+            cmake_path(ABSOLUTE_PATH source BASE_DIRECTORY ${source_dir} NORMALIZE OUTPUT_VARIABLE absolute)
+            list(APPEND listed ${absolute})
+        endforeach()
+    endforeach()
+    get_property(subdirs DIRECTORY ${dir} PROPERTY SUBDIRECTORIES)
+    foreach(subdir IN LISTS subdirs)
+        companydesk_listed_sources(${subdir} below)
+        list(APPEND listed ${below})
+    endforeach()
+    set(${out} ${listed} PARENT_SCOPE)
+endfunction()
+
+function(companydesk_check_every_test_listed)
+    # The glob only finds the files to check; a new file makes CMake look again.
+    file(GLOB_RECURSE present CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+    companydesk_listed_sources(${CMAKE_CURRENT_SOURCE_DIR} listed)
+    set(unlisted)
+    foreach(file IN LISTS present)
+        if(NOT file IN_LIST listed)
+            file(RELATIVE_PATH relative ${PROJECT_SOURCE_DIR} ${file})
+            list(APPEND unlisted ${relative})
+        endif()
+    endforeach()
+    if(unlisted)
+        list(JOIN unlisted "\n  " shown)
+        message(FATAL_ERROR "These test files are in no source list, so they are never built or run:\n  "
+                            "${shown}\nAdd each to its folder's CMakeLists.txt.")
+    endif()
+endfunction()
+
+companydesk_check_every_test_listed()
