@@ -4,6 +4,7 @@
 #include "platform/doubles/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "shared/AppFolder.h"
+#include "tests/support/DiskSnapshot.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/MasterFixture.h"
 
@@ -63,6 +64,44 @@ TEST_F(CompanyRecordsTest, IdentifiersFollowTheHighestButPassByAFolderThatIsStil
     ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("eight")));
     EXPECT_EQ(ids(globals), (QList<int>{1, 2, 5, 8}));
     EXPECT_TRUE(QDir(dir.filePath(QStringLiteral("CompanyData/7"))).isEmpty());
+}
+
+// 32767 is the last identifier a company can have: the add after the highest one before it gets it, and
+// once every identifier from the next one on is taken (by a row or by a folder still there) an add is
+// refused with no row, no folder and no file left.
+TEST_F(CompanyRecordsTest, TheLastIdentifierIsGivenOnceAndThenTheAddIsRefusedLeavingNothing)
+{
+    sql(QStringLiteral("insert into Company (COMPANY_ID, COMPANY_NAME, DATABASE_NAME) values (32766, 'c', "
+                       "'32766.mdb')"));
+    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("last")));
+    EXPECT_EQ(ids(globals), (QList<int>{32766, 32767}));
+    EXPECT_EQ(Fixtures::readAll(dir.filePath(QStringLiteral("CompanyData/32767/32767.mdb"))),
+              Fixtures::readAll(dir.filePath(QStringLiteral("CompanyData/Larkspur.mdb"))));
+
+    const auto before = DiskSnapshot::take(dir.path());
+    EXPECT_FALSE(MdlDAO::AddCompany(globals, files, QStringLiteral("one too many")));
+    EXPECT_EQ(ids(globals), (QList<int>{32766, 32767}));
+    const auto after = DiskSnapshot::take(dir.path());
+    EXPECT_EQ(after, before) << DiskSnapshot::differences(before, after).toStdString();
+}
+
+TEST_F(CompanyRecordsTest, WhenEveryFolderUpToTheLastIdentifierIsThereTheAddIsRefused)
+{
+    sql(QStringLiteral(
+        "insert into Company (COMPANY_ID, COMPANY_NAME, DATABASE_NAME) values (1, 'c', '1.mdb')"));
+    for (int id = 2; id <= 32767; ++id)
+        ASSERT_TRUE(QDir().mkdir(dir.filePath(QStringLiteral("CompanyData/%1").arg(id))));
+    const auto before = DiskSnapshot::take(dir.path());
+    EXPECT_FALSE(MdlDAO::AddCompany(globals, files, QStringLiteral("no room")));
+    EXPECT_EQ(ids(globals), QList<int>{1});
+    const auto after = DiskSnapshot::take(dir.path());
+    EXPECT_EQ(after, before) << DiskSnapshot::differences(before, after).toStdString();
+
+    // The last folder freed, the last identifier is given.
+    ASSERT_TRUE(QDir().rmdir(dir.filePath(QStringLiteral("CompanyData/32767"))));
+    ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("room again")));
+    EXPECT_EQ(ids(globals), (QList<int>{1, 32767}));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("CompanyData/32767/32767.mdb"))));
 }
 
 TEST_F(CompanyRecordsTest, UpdatingAMissingCompanyChangesNothingAndSucceeds)

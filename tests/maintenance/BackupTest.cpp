@@ -53,6 +53,24 @@ TEST_F(Backup, TheDefaultBackupCopiesTheMasterAndTheCompanyFolderIntoATimeStampe
     EXPECT_FALSE(fatal.ended());
 }
 
+// Only the company folder itself and what lies below it are refused: a folder beside it whose name
+// merely begins the same way is an ordinary backup target.
+TEST_F(Backup, AFolderBesideTheCompanyFolderWithALongerNameIsAValidTarget)
+{
+    for (const char* name : {"CompanyDataOld/DB-1", "CompanyData2", "CompanyData.bak/x", "CompanyData /y"}) {
+        SCOPED_TRACE(name);
+        messages.clear();
+        messages.queueAnswer(MsgResult::Yes);
+        const QString target = appFolder + QLatin1Char('/') + QString::fromUtf8(name);
+
+        EXPECT_EQ(BackupRestore::Backup(actions(), appFolder, target, true),
+                  BackupRestore::Outcome::Completed);
+
+        EXPECT_EQ(told(messages), (QStringList{backupQuestion(), backupDone()}));
+        EXPECT_EQ(snapshot(target), dataOf(appFolder));
+    }
+}
+
 TEST_F(Backup, ABackupToAChosenFolderRestoresIntoAFreshFolderFileForFile)
 {
     const QString chosen = path(QStringLiteral("Saved Backups"));

@@ -5,7 +5,10 @@
 #include "launcher/windows/frmAddCompany.h"
 #include "launcher/windows/frmChooseCompany.h"
 #include "launcher/windows/frmLogin.h"
+#include "platform/doubles/ScriptedFileOperationUi.h"
+#include "platform/fileop/ShellFileOperation.h"
 #include "shared/AppFolder.h"
+#include "tests/faults/FaultSeam.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/DiskSnapshot.h"
 #include "tests/support/Fixtures.h"
@@ -13,14 +16,16 @@
 #include "tests/support/WindowFixture.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
+#include <cerrno>
 #include <csignal>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -185,64 +190,62 @@ TEST_F(AddKeepsBooksTest, AFailedAddLeavesTheFolderAsItWas)
 class KilledAddTest : public AddKeepsBooksTest
 {
 protected:
-    // Runs an add in a child process (a second launcher on the same folder) and kills it with SIGKILL:
-    // once the copy has shown its first progress (delay -1), after delay microseconds (delay >= 0), or
-    // not at all (NoKill). Returns how long the child ran.
-    static constexpr long AtFirstProgress = -1;
-    static constexpr long NoKill = -2;
-    qint64 addAndKill(long delay)
+    // Runs an add in a child process (a second launcher on the same folder) that is killed with SIGKILL
+    // at the given call under the application folder, or not at all. Returns the calls the add made
+    // there, up to the kill, and whether it was killed.
+    struct Run
     {
-        int started[2];
-        EXPECT_EQ(::pipe(started), 0);
+        std::vector<std::pair<FaultSeam::Call, int>> steps;
+        std::vector<std::string> lines;
+        bool killed = false;
+    };
+    Run addAndKill(std::optional<std::pair<FaultSeam::Call, int>> killAt)
+    {
+        int record[2];
+        EXPECT_EQ(::pipe(record), 0);
         std::fflush(nullptr);
         const pid_t child = ::fork();
         if (child == 0) {
-            ::close(started[0]);
+            ::close(record[0]);
             LauncherGlobals own;
             own.MasterConnection.setCursorLocation(Ado::UseClient);
             own.MasterConnection.open(AppFolder::MasterDataLinkReference(root));
             own.DatabasePath = root;
-            ProgressSignal ui(delay == AtFirstProgress ? started[1] : -1);
+            ScriptedFileOperationUi ui;
             ShellFileOperation ownFiles(ui);
             ownFiles.setChunkSize(64 * 1024);
-            if (delay != AtFirstProgress)
-                (void)!::write(started[1], "s", 1);
+            FaultSeam::Watch watch(root.toStdString());
+            watch.writeStepsTo(record[1]);
+            if (killAt)
+                watch.at(killAt->first, killAt->second, FaultSeam::Action::Kill);
             MdlDAO::AddCompany(own, ownFiles, QStringLiteral("killed"));
             ::_exit(0);
         }
-        ::close(started[1]);
-        char byte = 0;
-        (void)!::read(started[0], &byte, 1);
-        QElapsedTimer ran;
-        ran.start();
-        if (delay > 0)
-            ::usleep(useconds_t(delay));
-        if (delay != NoKill)
-            ::kill(child, SIGKILL);
+        ::close(record[1]);
+        QByteArray lines;
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(record[0], buffer, sizeof buffer)) != 0;) {
+            if (n > 0)
+                lines.append(buffer, n);
+            else if (errno != EINTR)
+                break;
+        }
+        ::close(record[0]);
         int status = 0;
         ::waitpid(child, &status, 0);
-        ::close(started[0]);
-        return ran.nsecsElapsed() / 1000;
-    }
-
-    // The progress of a copy, told to the parent at its first step; the child then waits to be killed.
-    class ProgressSignal : public ScriptedFileOperationUi
-    {
-    public:
-        explicit ProgressSignal(int fd) : m_fd(fd) {}
-        void progressUpdate(const QString& file, qint64 done, qint64 total) override
-        {
-            if (m_fd >= 0) {
-                (void)!::write(m_fd, "p", 1);
-                for (;;)
-                    ::pause();
+        Run run;
+        run.killed = WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL;
+        EXPECT_TRUE(run.killed || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << status;
+        for (const QByteArray& line : lines.split('\n')) {
+            FaultSeam::Call call{};
+            int occurrence = 0;
+            if (FaultSeam::parse(line.toStdString(), call, occurrence)) {
+                run.steps.emplace_back(call, occurrence);
+                run.lines.push_back(line.toStdString());
             }
-            ScriptedFileOperationUi::progressUpdate(file, done, total);
         }
-
-    private:
-        int m_fd;
-    };
+        return run;
+    }
 
     // A restart: the login window loads, and the chooser opens from it.
     void restartAndCheck(const DiskSnapshot::Snapshot& before)
@@ -279,16 +282,20 @@ protected:
     }
 };
 
+// Killed while the copy of the template is under way, its temporary file half-written.
 TEST_F(KilledAddTest, KilledDuringTheCopyARestartListsNoCompanyAndLeavesNoPartialFile)
 {
     makeFolder(2);
     Fixtures::writeAll(path(QStringLiteral("CompanyData/Larkspur.mdb")),
-                       templateBytes() + QByteArray(1024 * 1024, '\0'));
+                       templateBytes() + QByteArray(512 * 1024, '\0'));
     const auto before = companyData();
-    addAndKill(AtFirstProgress);
+    // The third chunk written to the copy: the temporary file exists and holds part of the template.
+    const Run run = addAndKill(std::pair{FaultSeam::Call::Write, 3});
+    ASSERT_TRUE(run.killed);
     const QStringList left =
         QDir(path(QStringLiteral("CompanyData/3"))).entryList(QDir::Files | QDir::Hidden);
-    EXPECT_FALSE(left.isEmpty()) << "the kill came while the copy was under way";
+    EXPECT_EQ(left.filter(QRegularExpression(QStringLiteral("^\\.3\\.mdb\\..{6}$"))).size(), 1)
+        << "the kill came while the copy was under way: " << left.join(QLatin1Char(' ')).toStdString();
     restartAndCheck(before);
     EXPECT_EQ(ids(), (QList<int>{1, 2}));
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("CompanyData/3"))));
@@ -300,19 +307,21 @@ TEST_F(KilledAddTest, KilledDuringTheCopyARestartListsNoCompanyAndLeavesNoPartia
     EXPECT_EQ(Fixtures::readAll(path(QStringLiteral("CompanyData/3/3.mdb"))), templateBytes());
 }
 
-TEST_F(KilledAddTest, KilledAtAnyMomentARestartShowsNoCompanyOrACompleteOne)
+// Killed at each call the add makes under the folder in turn, from the first to the last.
+TEST_F(KilledAddTest, KilledAtAnyStepARestartShowsNoCompanyOrACompleteOne)
 {
     makeFolder(1);
     Fixtures::writeAll(path(QStringLiteral("CompanyData/Larkspur.mdb")),
                        templateBytes() + QByteArray(256 * 1024, '\0'));
-    // How long a whole add takes here, measured by letting one finish.
-    const qint64 whole = addAndKill(NoKill);
+    const Run whole = addAndKill(std::nullopt);
+    ASSERT_FALSE(whole.killed);
     ASSERT_EQ(ids().size(), 2);
-    constexpr int Moments = 8;
-    for (int i = 0; i <= Moments; ++i) {
-        SCOPED_TRACE(i);
+    ASSERT_FALSE(whole.steps.empty());
+    for (size_t i = 0; i < whole.steps.size(); ++i) {
+        SCOPED_TRACE(whole.lines[i]);
         const auto before = companyData();
-        addAndKill(long(whole * i / Moments));
+        const Run run = addAndKill(whole.steps[i]);
+        EXPECT_TRUE(run.killed) << "the add never came to the step";
         restartAndCheck(before);
     }
 }
