@@ -1,6 +1,7 @@
 #include "base/AppError.h"
 #include "platform/QtPickers.h"
 #include "tests/compaction/CompactionTestSupport.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <QApplication>
 #include <QFile>
@@ -95,17 +96,19 @@ TEST(CompactionFileDialog, TheRealDialogOffersTheDatabasesAndGivesTheChosenOneBa
     Module module{messages, dialog, pointer, events, tool.path(), {}, false};
 
     bool seen = false;
-    QTimer::singleShot(50, [&] {
-        auto* open = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(open, nullptr);
-        seen = true;
-        EXPECT_EQ(open->windowTitle(), QStringLiteral("Select Access DataBase to Optimize (Compact)"));
-        EXPECT_EQ(open->nameFilters(), QStringList{QStringLiteral("Access Databases (*.mdb)")});
-        EXPECT_FALSE(open->filter().testFlag(QDir::CaseSensitive));
-        open->setDirectory(data.path());
-        open->selectFile(chosen);
-        static_cast<QDialog*>(open)->accept();
-    });
+    // Waits for the dialog to be the active modal window, however long the machine takes to show it.
+    PlatformTest::onModal(
+        [](QWidget* modal) { return qobject_cast<QFileDialog*>(modal) != nullptr; },
+        [&](QWidget* modal) {
+            auto* open = qobject_cast<QFileDialog*>(modal);
+            seen = true;
+            EXPECT_EQ(open->windowTitle(), QStringLiteral("Select Access DataBase to Optimize (Compact)"));
+            EXPECT_EQ(open->nameFilters(), QStringList{QStringLiteral("Access Databases (*.mdb)")});
+            EXPECT_FALSE(open->filter().testFlag(QDir::CaseSensitive));
+            open->setDirectory(data.path());
+            open->selectFile(chosen);
+            static_cast<QDialog*>(open)->accept();
+        });
     EXPECT_EQ(OpenFileDialog(module, QStringLiteral("Select Access DataBase to Optimize (Compact)"),
                              QStringLiteral("Access Databases|*.mdb"), QStringLiteral("*.mdb")),
               chosen);

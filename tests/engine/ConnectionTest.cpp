@@ -7,7 +7,9 @@
 #define SQLITE_HAS_CODEC 1
 #include <sqlcipher/sqlite3.h>
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <atomic>
@@ -353,25 +355,42 @@ TEST_F(EngineConnection, AWriteTransactionKeepsOtherWritersWaiting)
     EXPECT_TRUE(error->description().startsWith(QStringLiteral("The database '%1' is locked").arg(path)))
         << error->description().toStdString();
 
+    // The second writer must still be waiting when the first commits: it begins only after that.
     std::atomic<bool> secondCommitted = false;
-    std::atomic<qint64> waited = 0;
+    std::atomic<bool> firstCommitted = false;
+    std::atomic<bool> beganAfterFirst = false;
+    std::atomic<pid_t> waiterThread = 0;
     std::thread waiter([&] {
-        QElapsedTimer wait;
-        wait.start();
+        waiterThread = ::gettid();
         try {
             second.beginTrans();
-            waited = wait.elapsed();
+            beganAfterFirst = firstCommitted.load();
             second.execute(insert.arg(QStringLiteral("second")));
             second.commitTrans();
             secondCommitted = true;
         } catch (const AppError&) {
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(400));
+    // Until the waiter sleeps in the engine's busy wait (or has ended, which the checks below catch).
+    QDeadlineTimer deadline(20000);
+    while (!deadline.hasExpired()) {
+        const pid_t tid = waiterThread.load();
+        if (tid != 0) {
+            QFile stat(QStringLiteral("/proc/self/task/%1/stat").arg(tid));
+            if (!stat.open(QIODevice::ReadOnly))
+                break;
+            const QByteArray line = stat.readAll();
+            const qsizetype close = line.lastIndexOf(')');
+            if (close >= 0 && line.size() > close + 2 && line[close + 2] == 'S')
+                break;
+        }
+        std::this_thread::yield();
+    }
+    firstCommitted = true;
     first.commitTrans();
     waiter.join();
     EXPECT_TRUE(secondCommitted);
-    EXPECT_GE(waited, 300);
+    EXPECT_TRUE(beganAfterFirst);
     EXPECT_EQ(countRows(first, QStringLiteral("Config_Data")), 3);
 
     first.beginTrans();

@@ -105,7 +105,8 @@ int record(const QString& path)
     bool ok = false;
     const int holdMs = qEnvironmentVariableIntValue("LARKSPUR_HOLD_MS", &ok);
     if (ok && holdMs > 0) {
-        QTimer::singleShot(holdMs, QCoreApplication::instance(), &QCoreApplication::quit);
+        // A precise timer: a coarse one may end the hold up to 5% early.
+        QTimer::singleShot(holdMs, Qt::PreciseTimer, QCoreApplication::instance(), &QCoreApplication::quit);
         QCoreApplication::exec();
     }
     return 0;
