@@ -2,6 +2,7 @@
 #include "engine/DatabaseFile.h"
 #include "engine/Recordset.h"
 #include "launcher/core/MdlDAO.h"
+#include "launcher/core/PendingAdds.h"
 #include "launcher/windows/frmAddCompany.h"
 #include "launcher/windows/frmChooseCompany.h"
 #include "launcher/windows/frmLogin.h"
@@ -296,6 +297,10 @@ TEST_F(KilledAddTest, KilledDuringTheCopyARestartListsNoCompanyAndLeavesNoPartia
         QDir(path(QStringLiteral("CompanyData/3"))).entryList(QDir::Files | QDir::Hidden);
     EXPECT_EQ(left.filter(QRegularExpression(QStringLiteral("^\\.3\\.mdb\\..{6}$"))).size(), 1)
         << "the kill came while the copy was under way: " << left.join(QLatin1Char(' ')).toStdString();
+    // The add had made its folder, and its marker still named it.
+    EXPECT_EQ(Fixtures::readAll(PendingAdds::folderPath(path(QStringLiteral("CompanyData"))) +
+                                QStringLiteral("/3")),
+              QByteArray("3"));
     restartAndCheck(before);
     EXPECT_EQ(ids(), (QList<int>{1, 2}));
     EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("CompanyData/3"))));
