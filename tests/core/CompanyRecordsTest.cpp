@@ -85,22 +85,23 @@ TEST_F(CompanyRecordsTest, TheLastIdentifierIsGivenOnceAndThenTheAddIsRefusedLea
     EXPECT_EQ(after, before) << DiskSnapshot::differences(before, after).toStdString();
 }
 
+// The folders of the identifiers after the highest row, up to the last one, are all still there.
 TEST_F(CompanyRecordsTest, WhenEveryFolderUpToTheLastIdentifierIsThereTheAddIsRefused)
 {
-    sql(QStringLiteral(
-        "insert into Company (COMPANY_ID, COMPANY_NAME, DATABASE_NAME) values (1, 'c', '1.mdb')"));
-    for (int id = 2; id <= 32767; ++id)
+    sql(QStringLiteral("insert into Company (COMPANY_ID, COMPANY_NAME, DATABASE_NAME) values (32760, 'c', "
+                       "'32760.mdb')"));
+    for (int id = 32761; id <= 32767; ++id)
         ASSERT_TRUE(QDir().mkdir(dir.filePath(QStringLiteral("CompanyData/%1").arg(id))));
     const auto before = DiskSnapshot::take(dir.path());
     EXPECT_FALSE(MdlDAO::AddCompany(globals, files, QStringLiteral("no room")));
-    EXPECT_EQ(ids(globals), QList<int>{1});
+    EXPECT_EQ(ids(globals), QList<int>{32760});
     const auto after = DiskSnapshot::take(dir.path());
     EXPECT_EQ(after, before) << DiskSnapshot::differences(before, after).toStdString();
 
     // The last folder freed, the last identifier is given.
     ASSERT_TRUE(QDir().rmdir(dir.filePath(QStringLiteral("CompanyData/32767"))));
     ASSERT_TRUE(MdlDAO::AddCompany(globals, files, QStringLiteral("room again")));
-    EXPECT_EQ(ids(globals), (QList<int>{1, 32767}));
+    EXPECT_EQ(ids(globals), (QList<int>{32760, 32767}));
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("CompanyData/32767/32767.mdb"))));
 }
 
