@@ -192,7 +192,7 @@ class KilledAddTest : public AddKeepsBooksTest
 {
 protected:
     // Runs an add in a child process (a second launcher on the same folder) that is killed with SIGKILL
-    // at the given call under the application folder, or not at all. Returns the calls the add made
+    // at the given call under the company folder, or not at all. Returns the calls the add made
     // there, up to the kill, and whether it was killed.
     struct Run
     {
@@ -215,7 +215,8 @@ protected:
             ScriptedFileOperationUi ui;
             ShellFileOperation ownFiles(ui);
             ownFiles.setChunkSize(64 * 1024);
-            FaultSeam::Watch watch(root.toStdString());
+            // The calls on the company folder; the master's own commit is the engine's to keep whole.
+            FaultSeam::Watch watch((root + QStringLiteral("/CompanyData")).toStdString());
             watch.writeStepsTo(record[1]);
             if (killAt)
                 watch.at(killAt->first, killAt->second, FaultSeam::Action::Kill);
