@@ -38,6 +38,11 @@ std::string where(const QString& folder, const std::string& path)
     return path.compare(0, root.size(), root) == 0 ? "." + path.substr(root.size()) : path;
 }
 
+std::string watchedPath(const DurableWrite& write, const QString& folder)
+{
+    return (write.watched.isEmpty() ? folder : folder + QLatin1Char('/') + write.watched).toStdString();
+}
+
 } // namespace
 
 std::vector<int> usualErrors()
@@ -52,7 +57,7 @@ std::vector<Step> cleanRun(const DurableWrite& write)
     std::vector<Step> steps;
     bool done = false;
     {
-        FaultSeam::Watch watch(dir.path().toStdString());
+        FaultSeam::Watch watch(watchedPath(write, dir.path()));
         done = write.act(dir.path());
         steps = watch.steps();
     }
@@ -78,7 +83,7 @@ void failEachStep(const DurableWrite& write, const std::vector<int>& errors)
             bool fired = false;
             std::vector<Step> faulted;
             {
-                FaultSeam::Watch watch(dir.path().toStdString());
+                FaultSeam::Watch watch(watchedPath(write, dir.path()));
                 watch.at(step.call, step.occurrence, FaultSeam::Action::Fail, error);
                 done = write.act(dir.path());
                 fired = watch.fired();

@@ -16,6 +16,8 @@ namespace FaultTable {
 
 struct DurableWrite
 {
+    // The part of the fixture whose calls are listed and failed, relative to it; empty: all of it.
+    QString watched;
     // Lays out a fresh fixture in the (empty) folder.
     std::function<void(const QString& folder)> arrange;
     // Does the write on the fixture; whether it reported success. A reported failure must carry a
