@@ -19,6 +19,26 @@ bool under(const std::string& path, const std::string& folder)
                                path[folder.size()] == '/'));
 }
 
+// The same file is often named with a doubled separator ("tool//Temporal.mdb") or a "./" part: one
+// spelling, so that a plan and a record name it alike.
+std::string tidy(const std::string& path)
+{
+    std::string out;
+    out.reserve(path.size());
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '/' && !out.empty() && out.back() == '/')
+            continue;
+        if (path[i] == '.' && !out.empty() && out.back() == '/' && (i + 1 == path.size() || path[i + 1] == '/')) {
+            ++i;
+            continue;
+        }
+        out.push_back(path[i]);
+    }
+    if (out.size() > 1 && out.back() == '/')
+        out.pop_back();
+    return out;
+}
+
 void writeLine(int fd, const Step& step)
 {
     const std::string line = describe(step) + "\n";
@@ -33,8 +53,10 @@ State& state()
     return *s;
 }
 
-Verdict enter(Call call, const std::string& path, const std::string& from)
+Verdict enter(Call call, const std::string& rawPath, const std::string& rawFrom)
 {
+    const std::string path = tidy(rawPath);
+    const std::string from = tidy(rawFrom);
     State& s = state();
     Verdict verdict;
     const int savedErrno = errno;
