@@ -13,6 +13,7 @@
 #include "maintenance/backup/Manifest.h"
 #include "shared/AppFolder.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
@@ -233,10 +234,14 @@ Report make(const Request& request, IBackupProgress& progress)
                  .arg(folder));
 
     progress.begin(listing.totalBytes);
+    QElapsedTimer clock;
+    clock.start();
     StagingFolder staging(parent, name);
     Copier copier(request, staging.path(), progress);
     copier.copyAll(listing);
+    const qint64 copied = clock.nsecsElapsed();
     copier.finishChecks();
+    const qint64 checked = clock.nsecsElapsed();
 
     const QString aside = putInPlace(staging.path(), folder, request.overwrite);
     staging.keep();
@@ -253,6 +258,9 @@ Report make(const Request& request, IBackupProgress& progress)
     FolderPaths::syncFolder(parent);
 
     Report report{folder, Manifest::pathFor(folder), int(copier.entries().size()), copier.bytes(), {}};
+    report.copySeconds = double(copied) / 1e9;
+    report.checkWaitSeconds = double(checked - copied) / 1e9;
+    report.finishSeconds = double(clock.nsecsElapsed() - checked) / 1e9;
     if (request.keep > 0)
         report.pruned = BackupPruning::prune(parent, request.keep);
     return report;

@@ -24,6 +24,11 @@ struct Report
     int files = 0;
     qint64 bytes = 0;
     QStringList pruned; // older backup folders removed for keep
+    // Where the time went, in seconds: copying (checksums taken on the way) and syncing; waiting for the
+    // checks still running after the last copy; naming the folder and writing the manifest.
+    double copySeconds = 0;
+    double checkWaitSeconds = 0;
+    double finishSeconds = 0;
 };
 
 // Copies everything into a hidden folder beside the target, each database as one committed state (under
