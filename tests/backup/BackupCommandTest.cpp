@@ -7,6 +7,7 @@
 #include "tests/support/QtPrinters.h"
 #include "tests/support/Unprivileged.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -61,6 +62,26 @@ TEST_F(BackupCommand, MakesAVerifiedBackupWithAManifestBesideItThatSha256sumAcce
                                        QStringLiteral("select count(*) from Company;"),
                                        AppFolder::CommonPassword),
               QStringLiteral("3"));
+}
+
+// On a terminal the backup shows a progress line (bytes, rate, time left) and clears it before its summary.
+TEST_F(BackupCommand, OnATerminalAProgressLineIsShown)
+{
+    QString bin = qEnvironmentVariable("COMPANYDESK_BIN_DIR");
+    if (bin.isEmpty())
+        bin = QCoreApplication::applicationDirPath();
+    const QString target = path(QStringLiteral("on a terminal"));
+    // script(1) gives the program a terminal for its output streams.
+    const QString command = QStringLiteral("'%1/vaultkeep' backup '%2' '%3'").arg(bin, appFolder, target);
+    const ProgramRun run =
+        runProgram(QStringLiteral("script"), {QStringLiteral("-qec"), command, QStringLiteral("/dev/null")});
+    ASSERT_EQ(run.exitCode, 0) << run.out.toStdString() << run.err.toStdString();
+    const QString shown = QString::fromUtf8(run.out);
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral(R"(\r\x1b\[K[0-9.]+ of [0-9.]+ MiB)")).match(shown).hasMatch())
+        << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral("\r\x1b[Kbackup ") + target)) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(QStringLiteral(", verified"))) << shown.toStdString();
 }
 
 TEST_F(BackupCommand, ATargetFolderReceivesTheBackupAndOverwriteReplacesOneOfTheSameName)
