@@ -51,9 +51,37 @@ FileCopier::Status FileCopier::open()
 
 FileCopier::Status FileCopier::step(qint64& done)
 {
-    const qint64 length = std::min(m_chunkSize, m_size - m_copied);
+    qint64 length = std::min(m_chunkSize, m_size - m_copied);
     if (length <= 0)
         return {};
+    // A hole in the source stays a hole in the copy: it is passed over on both sides (commit gives the
+    // copy its whole length), and a chunk ends where the next hole starts. A filesystem that cannot tell
+    // holes from data gives EINVAL, and everything is data.
+    const off_t data = ::lseek(m_in.fd(), off_t(m_copied), SEEK_DATA);
+    if (data < 0 && errno != ENXIO && errno != EINVAL)
+        return fail(Side::Source);
+    if (data < 0 && errno == ENXIO) { // nothing but a hole up to the end
+        done += m_size - m_copied;
+        m_copied = m_size;
+        return {};
+    }
+    if (data > m_copied) {
+        const qint64 skipped = std::min<qint64>(data, m_size) - m_copied;
+        m_copied += skipped;
+        done += skipped;
+        if (::lseek(m_out.get(), off_t(m_copied), SEEK_SET) < 0)
+            return fail(Side::Target);
+        return {};
+    }
+    if (data == m_copied) {
+        const off_t hole = ::lseek(m_in.fd(), off_t(m_copied), SEEK_HOLE);
+        if (hole > m_copied)
+            length = std::min<qint64>(length, hole - m_copied);
+    }
+    if (::lseek(m_in.fd(), off_t(m_copied), SEEK_SET) < 0)
+        return fail(Side::Source);
+    if (::lseek(m_out.get(), off_t(m_copied), SEEK_SET) < 0)
+        return fail(Side::Target);
     qint64 copied = 0;
     Status status = m_kernelCopy ? copyChunkInKernel(length, copied) : copyChunkThroughBuffer(length, copied);
     m_copied += copied;
@@ -114,6 +142,9 @@ FileCopier::Status FileCopier::copyChunkThroughBuffer(qint64 length, qint64& cop
 
 FileCopier::Status FileCopier::commit()
 {
+    // A hole at the end was only passed over; the copy takes the source's whole length.
+    if (::ftruncate(m_out.get(), off_t(m_size)) != 0)
+        return fail(Side::Target);
     if (::fchmod(m_out.get(), m_sourceStat.st_mode & 07777) != 0)
         return fail(Side::Target);
     const timespec times[2] = {m_sourceStat.st_atim, m_sourceStat.st_mtim};

@@ -2,9 +2,13 @@
 #include "platform/fileop/ShellFileOperation.h"
 #include "tests/fileop/FileOpTestSupport.h"
 
+#include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace FileOpTest;
 
@@ -204,6 +208,66 @@ TEST_F(CopyTargetRule, RefusesImpossibleRequestsBeforeWritingAnything)
         EXPECT_EQ(result.failure, FileOpFailure::Invalid);
         EXPECT_EQ(errors.errors(), QStringList{result.error});
         EXPECT_EQ(tree(dir.path()), before);
+    }
+}
+
+// Bytes a file takes on the disk, holes not counted.
+qint64 allocatedBytes(const QString& file)
+{
+    struct stat st
+    {};
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? qint64(st.st_blocks) * 512 : -1;
+}
+
+QByteArray digestOf(const QString& file)
+{
+    QFile in(file);
+    if (!in.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&in);
+    return hash.result();
+}
+
+// A sparse file stays sparse: its holes are not written out as zeros, in the small copy and in the kernel's
+// copy of a large file, with a hole at the start, in the middle and at the end.
+TEST_F(CopyTargetRule, ASparseFileStaysSparse)
+{
+    constexpr qint64 MiB = 1024 * 1024;
+    struct Case
+    {
+        const char* name;
+        qint64 size;
+        QList<qint64> dataAt; // one 4 KiB block of data at each offset
+    };
+    const Case cases[] = {
+        {"small, a hole at the end", 512 * 1024, {0}},
+        {"large, holes between", 64 * MiB, {0, 32 * MiB, 64 * MiB - 4096}},
+        {"large, a hole at the start and the end", 64 * MiB, {40 * MiB}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString source = path(QStringLiteral("sparse/%1.mdb").arg(c.size));
+        QDir().mkpath(path("sparse"));
+        QFile::remove(source);
+        {
+            QFile out(source);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            ASSERT_TRUE(out.resize(c.size));
+            for (qint64 at : c.dataAt) {
+                ASSERT_TRUE(out.seek(at));
+                ASSERT_EQ(out.write(patternData(4096, char(at / MiB))), 4096);
+            }
+        }
+        const qint64 data = 4096 * c.dataAt.size();
+        ASSERT_LE(allocatedBytes(source), data + 64 * 1024) << "the filesystem keeps no holes";
+        const QString target = path("dst/Sparse.mdb");
+
+        ASSERT_TRUE(operation.copy(source, target, 532).ok);
+
+        EXPECT_EQ(QFileInfo(target).size(), c.size);
+        EXPECT_EQ(digestOf(target), digestOf(source));
+        EXPECT_LE(allocatedBytes(target), data + 64 * 1024);
     }
 }
 
