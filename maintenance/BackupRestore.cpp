@@ -3,6 +3,7 @@
 #include "base/AppError.h"
 #include "base/PathJoin.h"
 #include "base/SystemError.h"
+#include "maintenance/backup/HeldSource.h"
 #include "platform/MessageBox.h"
 #include "platform/ScreenPointer.h"
 #include "platform/ShellPath.h"
@@ -182,7 +183,17 @@ Outcome Backup(const ActionServices& services, const QString& source, const QStr
         return Outcome::Declined;
     bool completed = false;
     try {
+        // The databases stay in one committed state from before the copy until it is checked.
+        const HeldSource held(source);
         completed = BackupDatabase(services.files, source, target, CopyFlags(overwrite)).ok;
+        if (completed) {
+            const QString problem = held.verifyCopy(target, AppFolder::CommonPassword);
+            if (!problem.isEmpty()) {
+                completed = false;
+                pointer.release();
+                services.messages.show(problem, MsgStyle::OkOnly);
+            }
+        }
     } catch (const std::exception& error) {
         pointer.release();
         services.messages.show(descriptionOf(error), MsgStyle::OkOnly);

@@ -47,7 +47,9 @@ enum class Outcome
     Failed,    // an error box said why
 };
 
-// The backup button: asks first (with the hourglass up), copies, and says whether it completed.
+// The backup button: asks first (with the hourglass up), copies while every database of the source is
+// held in one committed state (HeldSource), checks the copy and writes its manifest beside it, and says
+// "Backup Database Completed..." only for a copy that passed; a failed check is shown in its own box.
 Outcome Backup(const ActionServices& services, const QString& source, const QString& target, bool overwrite);
 
 // The restore button: asks first, refuses empty fields, copies, and says so only when the copy completed.

@@ -2,6 +2,7 @@
 
 #include "base/AppError.h"
 #include "base/FileLock.h"
+#include "base/PathJoin.h"
 #include "engine/CompactDatabase.h"
 #include "engine/Connection.h"
 #include "engine/ConnectionString.h"
@@ -138,8 +139,10 @@ qint64 fileSize(const QString& path)
     return QFileInfo(path).size();
 }
 
-// The compaction itself; returns whether the original was replaced. Throws AppError.
-bool compact(Module& module, const QString& chosenPath, const QString& password)
+} // namespace
+
+CompactionResult CompactFileInFolder(const QString& toolFolder, const QString& chosenPath,
+                                     const QString& password)
 {
     // The replacement goes to the file a symbolic link points to, and the link stays.
     const QFileInfo chosen(chosenPath);
@@ -148,14 +151,15 @@ bool compact(Module& module, const QString& chosenPath, const QString& password)
     if (path.isEmpty())
         fail(QStringLiteral("Could not find file '%1': it is a link to '%2', which does not exist.")
                  .arg(chosenPath, chosen.symLinkTarget()));
-    const QString temporary = TempDatabase(module);
+    const QString temporary = joinPath({toolFolder, QStringLiteral("Temporal.mdb")});
     const QString sourceString = jetConnectionString(path, password);
     const QString targetString = jetConnectionString(temporary, password);
 
-    const FileLock toolLock = lockToolFolder(module.toolFolder, temporary);
+    const FileLock toolLock = lockToolFolder(toolFolder, temporary);
     const FileLock originalLock = lockOriginal(path);
     requireReplaceable(path);
-    const qint64 originalSize = fileSize(path);
+    CompactionResult result;
+    result.originalSize = fileSize(path);
 
     TemporaryCopy copy(temporary);
     copy.removeStale();
@@ -164,24 +168,25 @@ bool compact(Module& module, const QString& chosenPath, const QString& password)
     const DatabaseCensus census = CompactDatabase(sourceString, targetString, Connection::LockOwner::Caller);
     checkCopy(targetString, temporary, path, census);
 
-    if (fileSize(temporary) > originalSize) {
-        module.messages.show(BiggerMessage, MsgStyle::OkOnly);
-        return false;
-    }
-    const QString warning = FileReplacement::replace(temporary, path);
-    if (!warning.isEmpty())
-        module.messages.show(warning, MsgStyle::Exclamation);
-    return true;
+    result.compactedSize = fileSize(temporary);
+    if (result.compactedSize > result.originalSize)
+        return result;
+    result.warning = FileReplacement::replace(temporary, path);
+    result.replaced = true;
+    return result;
 }
-
-} // namespace
 
 bool CompactDatabaseFile(Module& module, const QString& path, const QString& password, QWidget* passwordBox)
 {
     module.events.processPending();
     bool replaced = false;
     try {
-        replaced = compact(module, path, password);
+        const CompactionResult result = CompactFileInFolder(module.toolFolder, path, password);
+        if (!result.replaced)
+            module.messages.show(BiggerMessage, MsgStyle::OkOnly);
+        else if (!result.warning.isEmpty())
+            module.messages.show(result.warning, MsgStyle::Exclamation);
+        replaced = result.replaced;
     } catch (const AppError& error) {
         if (error.number() == ErrorNumber::WrongPassword) {
             module.messages.show(PasswordMessage, MsgStyle::OkOnly);

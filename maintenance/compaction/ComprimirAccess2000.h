@@ -69,6 +69,20 @@ QString FileSizeText(const QString& path);
 // replaced.
 bool CompactDatabaseFile(Module& module, const QString& path, const QString& password, QWidget* passwordBox);
 
+// What a compaction without a window did.
+struct CompactionResult
+{
+    bool replaced = false; // false: the compacted copy was larger, and the original stays
+    qint64 originalSize = 0;
+    qint64 compactedSize = 0;
+    QString warning; // set when the copy is in place but its folder could not be synced
+};
+
+// The compaction itself, with the temporary copy "Temporal.mdb" in toolFolder and no message shown:
+// locks, compacts, checks the copy and puts it in place when it is not larger. Throws AppError
+// (WrongPassword for a wrong or missing password) with the original untouched.
+CompactionResult CompactFileInFolder(const QString& toolFolder, const QString& path, const QString& password);
+
 // The page's two buttons.
 void cmdSelectFile(Module& module, const CompactionPage& page);
 void cmdCompactDatabase(Module& module, const CompactionPage& page);
