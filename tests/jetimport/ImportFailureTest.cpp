@@ -1,0 +1,3 @@
+#include "tests/jetimport/JetImportFixture.h"
+
+#include <gtest/gtest.h>
