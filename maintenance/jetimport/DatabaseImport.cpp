@@ -24,14 +24,14 @@ namespace {
 
 constexpr qint64 ProgressEvery = 1000;
 
-// The file being written: removed, with any journal of it, unless it was put in place.
+// The file being written: once made, removed with any journal of it unless it was put in place.
 class WorkingFile
 {
 public:
     explicit WorkingFile(QString path) : m_path(std::move(path)) {}
     ~WorkingFile()
     {
-        if (m_kept)
+        if (!m_made || m_kept)
             return;
         QFile::remove(m_path);
         QFile::remove(m_path + QStringLiteral("-journal"));
@@ -40,10 +40,17 @@ public:
     WorkingFile& operator=(const WorkingFile&) = delete;
 
     const QString& path() const { return m_path; }
+    // Creates the file; one that another process made meanwhile is refused and left to its owner.
+    void make(const QString& password)
+    {
+        DatabaseFile::create(m_path, password);
+        m_made = true;
+    }
     void keep() { m_kept = true; }
 
 private:
     QString m_path;
+    bool m_made = false;
     bool m_kept = false;
 };
 
@@ -100,6 +107,13 @@ void writeTable(sqlite3* db, const QString& path, JetDatabase& jet, const QStrin
         if (rows % ProgressEvery == 0)
             report(options, jet.path(), table.name, rows, table.rowCount);
     }
+    // A table whose pages end early (a truncated or damaged file) yields fewer rows than it counts.
+    if (rows != table.rowCount)
+        throw AppError(ErrorNumber::Unspecified,
+                       QStringLiteral("table '%1' counts %2 rows but %3 could be read; the file is damaged")
+                           .arg(table.name)
+                           .arg(table.rowCount)
+                           .arg(rows));
     Sqlite::exec(db, QStringLiteral("COMMIT"), path);
     for (const QString& statement : ddl.afterRows)
         Sqlite::exec(db, statement, path);
@@ -128,7 +142,7 @@ DatabaseReport importDatabase(const QString& source, const QString& target, cons
             JetDatabase jet(source, options.codePage);
             result.format = jet.formatName();
             result.notConverted = jet.objectsNotConverted();
-            DatabaseFile::create(working.path(), options.password);
+            working.make(options.password);
             OpenedDatabase written = openDatabase(ConnectionTarget{working.path(), options.password});
             for (const QString& name : jet.tableNames())
                 writeTable(written.db.get(), working.path(), jet, name, options, result);

@@ -63,9 +63,10 @@ QString workingNameFor(const QString& target)
     const QFileInfo info(target);
     for (;;) {
         const QString candidate = pathInFolder(
-            info.path(), QStringLiteral(".%1.importing-%2")
+            info.path(), QStringLiteral(".%1.importing-%2-%3")
                              .arg(info.fileName())
-                             .arg(QRandomGenerator::global()->generate64(), 16, 16, QLatin1Char('0')));
+                             .arg(::getpid())
+                             .arg(QRandomGenerator::system()->generate(), 8, 16, QLatin1Char('0')));
         struct stat status
         {};
         if (::lstat(QFile::encodeName(candidate).constData(), &status) != 0 && errno == ENOENT)

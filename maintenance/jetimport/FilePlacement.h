@@ -10,7 +10,8 @@ void syncFile(const QString& path);
 void syncFolder(const QString& folder);
 // Renames without replacing: an existing target is refused with "exists already" and left as it is.
 void renameNew(const QString& from, const QString& to);
-// A name beside the target for the file being written ("<folder>/.<name>.importing-<n>"), not in use.
+// A name beside the target for the file being written ("<folder>/.<name>.importing-<pid>-<n>"), not in
+// use when asked; whoever creates it first owns it.
 QString workingNameFor(const QString& target);
 
 } // namespace FilePlacement
