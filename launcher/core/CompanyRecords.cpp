@@ -90,6 +90,10 @@ bool AddCompany(LauncherGlobals& globals, IFileOperation& files, const QString& 
         addCompanyRow(globals, folder.id(), companyName);
         folder.keep();
         return true;
+    } catch (const AppError& error) {
+        // The dialog's message is one for every failure; the reason goes to standard error.
+        qWarning("The company could not be added: %s", qPrintable(error.description()));
+        return false;
     } catch (const std::exception&) {
         return false;
     }
@@ -105,9 +109,16 @@ bool CreateCompanyDatabase(LauncherGlobals& globals, IFileOperation& files, std:
 
 void RecoverInterruptedAdds(LauncherGlobals& globals)
 {
+    // Nothing here stops a start or an add: what is left is described on standard error, and cleaned up
+    // by a later start once it can be.
     try {
-        NewCompanyFolder::recover(AppFolder::companyDataFolder(globals.DatabasePath),
-                                  [&](std::int16_t id) { return companyRowExists(globals, id); });
+        const QStringList problems =
+            NewCompanyFolder::recover(AppFolder::companyDataFolder(globals.DatabasePath),
+                                      [&](std::int16_t id) { return companyRowExists(globals, id); });
+        for (const QString& problem : problems)
+            qWarning("%s", qPrintable(problem));
+    } catch (const AppError& error) {
+        qWarning("Interrupted adds could not be cleaned up: %s", qPrintable(error.description()));
     } catch (const std::exception&) {
     }
 }

@@ -43,7 +43,8 @@ bool AddCompany(LauncherGlobals& globals, IFileOperation& files, const QString& 
 // Copies the template into the company's own folder; whether the copy was done.
 bool CreateCompanyDatabase(LauncherGlobals& globals, IFileOperation& files, std::int16_t companyId);
 // Removes what adds that were killed left under CompanyData (partial copies, the folders of companies
-// that never got their row). Traps errors.
+// that never got their row), as their markers in the folder of adds in progress name them. Traps errors;
+// what it could not clean up is described on standard error.
 void RecoverInterruptedAdds(LauncherGlobals& globals);
 // False, changing nothing, when the database name is not a plain file name.
 bool UpdateCompany(LauncherGlobals& globals, std::int16_t companyId, const QString& companyName,
