@@ -2,6 +2,7 @@
 
 #include "base/AppError.h"
 #include "base/SystemError.h"
+#include "engine/DatabaseFile.h"
 #include "maintenance/jetimport/JetValues.h"
 
 #include <QFile>
@@ -231,10 +232,7 @@ struct JetTableReader::Impl
 
 bool JetDatabase::hasJetHeader(const QByteArray& firstBytes)
 {
-    static const QByteArray prefix("\x00\x01\x00\x00", 4);
-    return firstBytes.size() >= HeaderSize && firstBytes.startsWith(prefix) &&
-           (firstBytes.mid(4, 16) == QByteArray("Standard Jet DB\0", 16) ||
-            firstBytes.mid(4, 16) == QByteArray("Standard ACE DB\0", 16));
+    return DatabaseFile::hasJetHeader(firstBytes);
 }
 
 bool JetDatabase::isJetFile(const QString& path)

@@ -21,7 +21,7 @@ class JetDatabase
 {
 public:
     // How many first bytes tell whether a file is a Jet database.
-    static constexpr int HeaderSize = 20;
+    static constexpr int HeaderSize = 20; // DatabaseFile::JetHeaderSize
     // Whether the first bytes are a Jet or ACE database's ("Standard Jet DB", "Standard ACE DB").
     static bool hasJetHeader(const QByteArray& firstBytes);
     static bool isJetFile(const QString& path);

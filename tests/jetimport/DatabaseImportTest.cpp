@@ -225,6 +225,23 @@ TEST_F(DatabaseImportTest, AceFileIsConvertedWhereItCanBeRead)
             "VARCHAR(1), \"Supplier No\" VARCHAR(5), \"Comments\" LONGTEXT, PRIMARY KEY (\"Asset No\"))")});
 }
 
+TEST_F(DatabaseImportTest, TheEngineNamesTheImportForAJetFileItIsAskedToOpen)
+{
+    const QString source = copySample(dir.path(), QStringLiteral("DateTestDatabase.mdb"));
+    Connection connection;
+    try {
+        connection.open(connectionTo(source));
+        FAIL() << "a Jet file opened";
+    } catch (const AppError& error) {
+        EXPECT_EQ(error.number(), ErrorNumber::Unspecified);
+        EXPECT_EQ(error.description(),
+                  QStringLiteral(
+                      "'%1' is a database of the Windows version (a Jet database), which this system does "
+                      "not open; convert the folder it lies in with 'vaultkeep import FOLDER NEW_FOLDER'.")
+                      .arg(source));
+    }
+}
+
 TEST_F(DatabaseImportTest, CodePageNamedForJet3Text)
 {
     const QString source = copySample(dir.path(), QStringLiteral("nwind.mdb"));
