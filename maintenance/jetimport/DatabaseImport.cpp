@@ -144,6 +144,11 @@ DatabaseReport importDatabase(const QString& source, const QString& target, cons
             result.notConverted = jet.objectsNotConverted();
             working.make(options.password);
             OpenedDatabase written = openDatabase(ConnectionTarget{working.path(), options.password});
+            // The working file is thrown away on any failure and synced as a whole before it is put in
+            // place, so neither a journal nor a sync per transaction protects anything while it is made.
+            Sqlite::exec(written.db.get(),
+                         QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF"),
+                         working.path());
             for (const QString& name : jet.tableNames())
                 writeTable(written.db.get(), working.path(), jet, name, options, result);
         }
