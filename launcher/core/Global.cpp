@@ -1,5 +1,6 @@
 #include "launcher/core/Global.h"
 
+#include "base/UniqueFd.h"
 #include "engine/Connection.h"
 #include "engine/ConnectionTarget.h"
 #include "engine/DatabaseFile.h"
@@ -15,6 +16,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <exception>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Global {
 
@@ -48,9 +52,16 @@ bool masterIsJetDatabase(const QString& connectionString)
 {
     bool jet = false;
     ignoringErrors([&] {
-        QFile master(ConnectionTarget::of(connectionString).path);
-        jet = master.open(QIODevice::ReadOnly) &&
-              DatabaseFile::hasJetHeader(master.read(DatabaseFile::JetHeaderSize));
+        // Only a regular file is read: a FIFO in the master's place would block the start.
+        const UniqueFd fd(::open(QFile::encodeName(ConnectionTarget::of(connectionString).path).constData(),
+                                 O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        struct stat status
+        {};
+        if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+            return;
+        QByteArray header(DatabaseFile::JetHeaderSize, '\0');
+        const ssize_t got = ::read(fd.get(), header.data(), static_cast<size_t>(header.size()));
+        jet = got == header.size() && DatabaseFile::hasJetHeader(header);
     });
     return jet;
 }
