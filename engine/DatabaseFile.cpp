@@ -72,6 +72,14 @@ void create(const QString& path, const QString& password)
     }
 }
 
+bool hasJetHeader(const QByteArray& firstBytes)
+{
+    static const QByteArray prefix("\x00\x01\x00\x00", 4);
+    return firstBytes.size() >= JetHeaderSize && firstBytes.startsWith(prefix) &&
+           (firstBytes.mid(4, 16) == QByteArray("Standard Jet DB\0", 16) ||
+            firstBytes.mid(4, 16) == QByteArray("Standard ACE DB\0", 16));
+}
+
 bool hasUnprotectedHeader(const QByteArray& firstBytes)
 {
     return firstBytes.startsWith(UnprotectedHeader);

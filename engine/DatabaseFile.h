@@ -18,4 +18,9 @@ bool hasUnprotectedHeader(const QByteArray& firstBytes);
 // Whether the first bytes of the file say it is an unprotected database.
 bool isUnprotected(const QString& path);
 
+// How many first bytes tell a Jet database of the Windows version ("Standard Jet DB", or "Standard ACE
+// DB" of the newer format), which this engine does not open: `vaultkeep import` converts it.
+inline constexpr int JetHeaderSize = 20;
+bool hasJetHeader(const QByteArray& firstBytes);
+
 } // namespace DatabaseFile

@@ -58,11 +58,17 @@ bool examine(const FileLock& lock, const QString& path, const struct stat& st)
     if (st.st_size == 0)
         fail(QStringLiteral("'%1' is not a database file: it is empty (0 bytes).").arg(path));
 
-    QByteArray header(DatabaseFile::HeaderSize, '\0');
+    QByteArray header(DatabaseFile::JetHeaderSize, '\0');
     const ssize_t got = ::pread(lock.fd(), header.data(), static_cast<size_t>(header.size()), 0);
     if (got < 0)
         fail(QStringLiteral("The database '%1' could not be read: %2.").arg(path, systemErrorText(errno)));
     header.truncate(got);
+    // A Jet file is whole pages too and would pass for one protected with another password.
+    if (DatabaseFile::hasJetHeader(header))
+        fail(QStringLiteral(
+                 "'%1' is a database of the Windows version (a Jet database), which this system does "
+                 "not open; convert the folder it lies in with 'vaultkeep import FOLDER NEW_FOLDER'.")
+                 .arg(path));
     const bool unprotected = DatabaseFile::hasUnprotectedHeader(header);
     if (!unprotected && st.st_size % PageSize != 0)
         fail(QStringLiteral(

@@ -111,6 +111,13 @@ bool Statement::step()
     throw errorFor(m_db, rc, m_databasePath, m_sql);
 }
 
+void Statement::reset()
+{
+    // A failure of the last step was reported by step(); reset repeats its code, which says nothing new.
+    sqlite3_reset(m_statement);
+    sqlite3_clear_bindings(m_statement);
+}
+
 QVariant Statement::column(int index) const
 {
     switch (sqlite3_column_type(m_statement, index)) {

@@ -37,6 +37,8 @@ public:
     void bind(int index, const QVariant& value); // index counts from 1
     // Steps once: true while a row is there, false when done; throws the mapped AppError.
     bool step();
+    // Makes the statement ready to run again, its bound values cleared.
+    void reset();
     QVariant column(int index) const;
     int columnCount() const;
 

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev sqlcipher libgtest-dev libgmock-dev
-          libbenchmark-dev fonts-thai-tlwg libgl-dev)
+          libbenchmark-dev fonts-thai-tlwg libgl-dev mdbtools-dev mdbtools)
 if [[ "${1:-}" == "--with-display-tools" ]]; then
     packages+=(xvfb xauth)
 fi

@@ -1,6 +1,9 @@
 #include "launcher/core/Global.h"
 
+#include "base/UniqueFd.h"
 #include "engine/Connection.h"
+#include "engine/ConnectionTarget.h"
+#include "engine/DatabaseFile.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
 #include "launcher/core/SettingsKeys.h"
@@ -10,15 +13,20 @@
 #include "platform/SettingsStore.h"
 #include "shared/AppFolder.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <exception>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Global {
 
 namespace {
 
 // The start-up goes on past any failing step without a word: the login window then shows what it can,
-// and the first routine that needs the master database reports why it is missing.
+// and the first routine that needs the master database reports why it is missing. The one exception is a
+// master that is still a Jet database of the Windows version: that start says how to convert the folder.
 template <typename Step> void ignoringErrors(Step&& step)
 {
     try {
@@ -40,7 +48,34 @@ QString sqlLiteral(QString text)
     return text.replace(QLatin1Char('\''), QStringLiteral("''"));
 }
 
+bool masterIsJetDatabase(const QString& connectionString)
+{
+    bool jet = false;
+    ignoringErrors([&] {
+        // Only a regular file is read: a FIFO in the master's place would block the start.
+        const UniqueFd fd(::open(QFile::encodeName(ConnectionTarget::of(connectionString).path).constData(),
+                                 O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+        struct stat status
+        {};
+        if (!fd || ::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode))
+            return;
+        QByteArray header(DatabaseFile::JetHeaderSize, '\0');
+        const ssize_t got = ::read(fd.get(), header.data(), static_cast<size_t>(header.size()));
+        jet = got == header.size() && DatabaseFile::hasJetHeader(header);
+    });
+    return jet;
+}
+
 } // namespace
+
+QString WindowsFolderMessage(const QString& appFolder)
+{
+    return QStringLiteral(
+               "The folder %1 holds the databases of the Windows version, which this version cannot "
+               "open. Convert the folder into a new one with:\r\n\r\nvaultkeep import \"%1\" "
+               "\"<new folder>\"")
+        .arg(appFolder);
+}
 
 void Main(LauncherGlobals& globals, const StartupServices& services)
 {
@@ -71,6 +106,10 @@ void OpenMasterDatabase(LauncherGlobals& globals, const StartupServices& service
         globals.MasterConnection.open(globals.MasterConnectionString, QString(), QString(), Ado::Unspecified);
     } catch (const AppError& error) {
         globals.MasterOpenError = error;
+        // A folder copied from a Windows installation still holds Jet databases: the one thing to say is
+        // how to convert them, not that a database would not open.
+        if (masterIsJetDatabase(globals.MasterConnectionString))
+            services.messages.show(WindowsFolderMessage(appFolder), MsgStyle::Exclamation, QString());
         throw;
     }
     UpgradeMasterSchema(globals, appFolder);

@@ -35,4 +35,6 @@ void OpenMasterDatabase(LauncherGlobals& globals, const StartupServices& service
 void UpgradeMasterSchema(LauncherGlobals& globals, const QString& appFolder);
 // "2.17": major and revision; the minor number is not part of it.
 QString VersionText(const AppInfo& app);
+// What the start-up says when the folder's master is still a Jet database of the Windows version.
+QString WindowsFolderMessage(const QString& appFolder);
 } // namespace Global

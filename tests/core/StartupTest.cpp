@@ -194,6 +194,30 @@ TEST_F(StartupTest, AMissingDataLinkFileStillShowsTheLoginWindowSilently)
     EXPECT_TRUE(globals.MasterOpenError->description().contains(QStringLiteral("MCdatalink.udl")));
 }
 
+TEST_F(StartupTest, AMasterOfTheWindowsVersionIsNamedWithTheCommandThatConvertsIt)
+{
+    makeFolder();
+    // A Jet master as a folder copied from Windows holds it: its header, then whole pages.
+    const QString master = dir.filePath(QStringLiteral("MCLarkspur.mdb"));
+    QByteArray jet = QByteArray("\x00\x01\x00\x00Standard Jet DB\x00\x01\x00\x00\x00", 24);
+    jet.append(QByteArray(4096 * 4 - jet.size(), '\0'));
+    Fixtures::writeAll(master, jet);
+    start();
+    ASSERT_EQ(messages.calls().size(), 1);
+    EXPECT_EQ(
+        messages.calls()[0],
+        (ScriptedMessageBox::Call{
+            QStringLiteral("The folder %1 holds the databases of the Windows version, which this version "
+                           "cannot open. Convert the folder into a new one with:\r\n\r\nvaultkeep import "
+                           "\"%1\" \"<new folder>\"")
+                .arg(dir.path()),
+            48, QString()}));
+    EXPECT_EQ(login.shown, 1);
+    ASSERT_TRUE(globals.MasterOpenError.has_value());
+    EXPECT_TRUE(globals.MasterOpenError->description().contains(QStringLiteral("vaultkeep import")));
+    EXPECT_EQ(Fixtures::readAll(master), jet) << "the Jet master is only read";
+}
+
 TEST_F(StartupTest, AReadOnlyOlderMasterFailsTheUpgradeButTheStartGoesOn)
 {
     makeFolder({true, 1});
