@@ -13,6 +13,9 @@ const QList<Command>& commands()
          QStringLiteral("check a backup, then put its files into APP_FOLDER"), &runRestoreCommand},
         {QStringLiteral("compact"), QStringLiteral("[--password-file FILE | --password-stdin] DATABASE_FILE"),
          QStringLiteral("compact one database file in place"), &runCompactCommand},
+        {QStringLiteral("import"), QStringLiteral("[--code-page N] SOURCE TARGET"),
+         QStringLiteral("convert a Jet database file, or a Windows application folder, into a new TARGET"),
+         &runImportCommand},
     };
     return table;
 }

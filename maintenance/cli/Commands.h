@@ -24,3 +24,4 @@ int runBackupCommand(const QStringList& arguments, CommandContext& context);
 int runVerifyCommand(const QStringList& arguments, CommandContext& context);
 int runRestoreCommand(const QStringList& arguments, CommandContext& context);
 int runCompactCommand(const QStringList& arguments, CommandContext& context);
+int runImportCommand(const QStringList& arguments, CommandContext& context);
