@@ -1,5 +1,7 @@
 #include "base/FileLock.h"
 
+#include "base/FileUse.h"
+
 #include <QFile>
 #include <cerrno>
 #include <fcntl.h>
@@ -22,6 +24,13 @@ int FileLock::lock(Mode mode)
         return EBADF;
     if (::flock(m_fd.get(), (mode == Mode::Shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0)
         return errno;
+    // Whatever takes a file as a whole must also keep clear of programs that do not know the flock:
+    // another SQLite program (in a transaction, or with a database in WAL mode) holds its own record locks,
+    // and an idle one still has the file open and would go on writing to a replaced file's old inode.
+    if (mode == Mode::Exclusive && FileUse::inUse(m_fd.get())) {
+        ::flock(m_fd.get(), LOCK_UN);
+        return EWOULDBLOCK;
+    }
     return 0;
 }
 

@@ -152,6 +152,10 @@ namespace DataLinkFile {
 
 void write(const QString& path, const QString& connectionString)
 {
+    // The file is read line by line: a line break would cut the connection string, and the next start
+    // would open whatever its first half names.
+    if (connectionString.contains(QLatin1Char('\n')) || connectionString.contains(QLatin1Char('\r')))
+        writeFailed(path, QStringLiteral("the connection string holds a line break"));
     QByteArray content("\xFF\xFE", 2);
     content += utf16Line(QStringLiteral("[oledb]"));
     content += utf16Line(QStringLiteral("; Everything after this line is an OLE DB initstring"));

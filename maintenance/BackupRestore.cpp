@@ -12,6 +12,8 @@
 
 #include <QDateTime>
 #include <QFileInfo>
+#include <algorithm>
+#include <cerrno>
 
 namespace BackupRestore {
 
@@ -42,6 +44,15 @@ bool liesWithin(const QString& path, const QString& folder)
     return inner == outer || inner.startsWith(outer + QLatin1Char('/'));
 }
 
+// The deepest part of the path that exists, when it is not a folder: what a folder could not be made in.
+QString fileInTheWay(const QString& target)
+{
+    QString level = ShellPath::resolve(QFileInfo(target).absoluteFilePath());
+    while (level != QStringLiteral("/") && !QFileInfo(level).exists() && !QFileInfo(level).isSymLink())
+        level = QFileInfo(level).path();
+    return level;
+}
+
 // Made with its parents; raises when it is not a folder afterwards, since the copy's target rule would
 // then write the master database as a file of the backup folder's name.
 void makeBackupFolder(const QString& target)
@@ -51,9 +62,12 @@ void makeBackupFolder(const QString& target)
     if (modFileSys::FolderExists(target))
         return;
     const QFileInfo info(ShellPath::resolve(target));
-    const QString why = info.exists() ? QStringLiteral("a file of that name is in the way")
-                        : error != 0  ? systemErrorText(error)
-                                      : QStringLiteral("the folder could not be made");
+    const QString why =
+        info.exists() ? QStringLiteral("a file of that name is in the way")
+        : error == EEXIST
+            ? QStringLiteral("a file stands where a folder should be (\"%1\")").arg(fileInTheWay(target))
+        : error != 0 ? systemErrorText(error)
+                     : QStringLiteral("the folder could not be made");
     throw AppError(ErrorNumber::PathFileAccessError,
                    QStringLiteral("Cannot create the backup folder \"%1\": %2.").arg(target, why));
 }
@@ -77,6 +91,45 @@ private:
     IScreenPointer& m_screen;
     bool m_busy = true;
 };
+
+// What a backup holds: the master database, the company folder or both.
+bool holdsBackup(const QString& folder)
+{
+    return QFileInfo(ShellPath::resolve(joinPath({folder, MasterFileName}))).isFile() ||
+           QFileInfo(ShellPath::resolve(joinPath({folder, CompanyFolderName}))).isDir();
+}
+
+bool namesBackupPart(const QString& name)
+{
+    return name.compare(MasterFileName, Qt::CaseInsensitive) == 0 ||
+           name.compare(CompanyFolderName, Qt::CaseInsensitive) == 0;
+}
+
+// What a restore copies from: a folder typed with or without its trailing separator is that folder; a
+// text that names no folder is the start of the names the copy's pattern matches. Anything that holds
+// no backup is refused with the reason before a byte is written; an empty text stays empty.
+QString backupSource(const QString& backupFolder, QString& refusal)
+{
+    const QString named = ShellPath::resolve(backupFolder);
+    const bool folder = QFileInfo(named).isDir();
+    if (backupFolder.endsWith(QLatin1Char('/')) || folder) {
+        // A folder that does not exist is left to the copy, which names what it could not find.
+        if (folder && !holdsBackup(named))
+            refusal =
+                QStringLiteral("\"%1\" is not a backup: it holds neither %2 nor %3. Nothing was restored.")
+                    .arg(backupFolder, MasterFileName, CompanyFolderName);
+        return backupFolder.endsWith(QLatin1Char('/')) ? backupFolder : backupFolder + QLatin1Char('/');
+    }
+    const QFileInfo typed(QFileInfo(backupFolder).absoluteFilePath());
+    const QStringList matched = ShellPath::matchingEntries(ShellPath::resolve(typed.path()),
+                                                           typed.fileName() + QStringLiteral("*.*"));
+    if (matched.isEmpty())
+        refusal = QStringLiteral("No backup was found at \"%1\". Nothing was restored.").arg(backupFolder);
+    else if (std::none_of(matched.cbegin(), matched.cend(), namesBackupPart))
+        refusal = QStringLiteral("\"%1\" is not a backup: it names neither %2 nor %3. Nothing was restored.")
+                      .arg(backupFolder, MasterFileName, CompanyFolderName);
+    return backupFolder;
+}
 
 QString descriptionOf(const std::exception& error)
 {
@@ -157,9 +210,15 @@ Outcome Restore(const ActionServices& services, const QString& backupFolder, con
             MsgStyle::Exclamation, QStringLiteral("Error"));
         return Outcome::Failed;
     }
+    QString refusal;
+    const QString source = backupSource(backupFolder, refusal);
+    if (!refusal.isEmpty()) {
+        services.messages.show(refusal, MsgStyle::Exclamation, QStringLiteral("Error"));
+        return Outcome::Failed;
+    }
     try {
         // A failed copy has said why in its own error box; no done message may follow it.
-        if (!RestoreDatabase(services.files, backupFolder, restoreTo, CopyFlags(overwrite)).ok)
+        if (!RestoreDatabase(services.files, source, restoreTo, CopyFlags(overwrite)).ok)
             return Outcome::Failed;
     } catch (const std::exception& error) {
         services.messages.show(descriptionOf(error), MsgStyle::OkOnly);

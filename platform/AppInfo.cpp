@@ -1,6 +1,7 @@
 #include "platform/AppInfo.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 
 AppInfo AppInfo::current(const QString& productName)
@@ -9,6 +10,7 @@ AppInfo AppInfo::current(const QString& productName)
     info.folder = QCoreApplication::applicationDirPath();
     while (info.folder.size() > 1 && info.folder.endsWith(QLatin1Char('/')))
         info.folder.chop(1);
+    info.startFolder = QDir::currentPath();
     info.productName = productName;
     info.fileName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     info.major = APP_VERSION_MAJOR;

@@ -7,6 +7,9 @@
 struct AppInfo
 {
     QString folder;
+    // The working folder when the program started, against which relative paths typed by the operator
+    // are made absolute.
+    QString startFolder;
     QString productName;
     QString fileName;
     int major = 0;

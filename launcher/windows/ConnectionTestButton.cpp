@@ -27,11 +27,11 @@ QString TestString(const QString& folder, const QStringList& fileBelowFolder)
     return DataLinks::TestConnectionString(TestedFile(folder, fileBelowFolder));
 }
 
-void Click(IMessageBox& messages, const QString& folder, const QStringList& fileBelowFolder)
+bool Click(IMessageBox& messages, const QString& folder, const QStringList& fileBelowFolder)
 {
     if (folder.isEmpty()) {
         messages.show(EmptyFolderText, MsgStyle::Exclamation, QString());
-        return;
+        return false;
     }
     const QString connectionString = TestString(folder, fileBelowFolder);
     // The test's own error trap: whatever the connection raises is the one failure message.
@@ -41,8 +41,10 @@ void Click(IMessageBox& messages, const QString& folder, const QStringList& file
         test.open(connectionString, QString(), QString(), Ado::Unspecified);
         messages.show(SuccessText, MsgStyle::OkOnly, QString());
         test.close();
+        return true;
     } catch (const std::exception&) {
         messages.show(FailureText, MsgStyle::OkOnly, QString());
+        return false;
     }
 }
 

@@ -22,7 +22,7 @@ QString TestedFile(const QString& folder, const QStringList& fileBelowFolder);
 QString TestString(const QString& folder, const QStringList& fileBelowFolder);
 
 // The click: a message for an empty folder box, otherwise one connection opened and closed and the
-// outcome shown. Every failure of the connection ends in the one failure message.
-void Click(IMessageBox& messages, const QString& folder, const QStringList& fileBelowFolder);
+// outcome shown. Every failure of the connection ends in the one failure message. True when it opened.
+bool Click(IMessageBox& messages, const QString& folder, const QStringList& fileBelowFolder);
 
 } // namespace ConnectionTestButton

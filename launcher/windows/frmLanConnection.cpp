@@ -4,7 +4,6 @@
 #include "engine/Convert.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/MdlDAO.h"
-#include "launcher/windows/ConnectionTestButton.h"
 #include "platform/AppInfo.h"
 #include "platform/DesktopServices.h"
 #include "platform/Twips.h"
@@ -40,6 +39,9 @@ frmLanConnection::frmLanConnection(LauncherGlobals& globals, const DesktopServic
     : QDialog(parent), m_globals(globals), m_services(services)
 {
     buildControls();
+    m_folderBox = std::make_unique<ConnectionFolderBox>(
+        m_services.messages, *txtPath, m_services.app.startFolder,
+        QStringList{QStringLiteral("COMPANYDATA"), QStringLiteral("Larkspur.mdb")});
     runWindowEvent(m_services.fatal, [this] { Form_Load(); });
 }
 
@@ -156,15 +158,16 @@ void frmLanConnection::btnBrowse_Click()
 
 void frmLanConnection::cmdTestConnection_Click()
 {
-    runWindowEvent(m_services.fatal, [this] {
-        ConnectionTestButton::Click(m_services.messages, txtPath->text(),
-                                    {QStringLiteral("COMPANYDATA"), QStringLiteral("Larkspur.mdb")});
-    });
+    runWindowEvent(m_services.fatal, [this] { m_folderBox->test(); });
 }
 
 void frmLanConnection::btnOK_Click()
 {
     runWindowEvent(m_services.fatal, [this] {
+        // The row keeps as many characters as its column holds; a longer folder would not be stored at all.
+        if (!m_folderBox->readyToStore(MdlDAO::GetColumnSize(m_globals, QStringLiteral("Config_Data"),
+                                                             QStringLiteral("Config_Value"))))
+            return;
         m_globals.DatabasePath = txtPath->text();
         // Both routines trap their errors; the window closes whatever they return, the data folder
         // being in effect for this run already.

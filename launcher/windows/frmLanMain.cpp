@@ -3,7 +3,6 @@
 #include "launcher/core/DataLinks.h"
 #include "launcher/core/LauncherGlobals.h"
 #include "launcher/core/SettingsKeys.h"
-#include "launcher/windows/ConnectionTestButton.h"
 #include "platform/AppInfo.h"
 #include "platform/DesktopServices.h"
 #include "platform/SettingsStore.h"
@@ -24,6 +23,9 @@ frmLanMain::frmLanMain(LauncherGlobals& globals, const DesktopServices& services
     : QDialog(parent), m_globals(globals), m_services(services)
 {
     buildControls();
+    m_folderBox =
+        std::make_unique<ConnectionFolderBox>(m_services.messages, *txtBrowse, m_services.app.startFolder,
+                                              QStringList{AppFolder::MasterDatabaseName});
     runWindowEvent(m_services.fatal, [this] { Form_Load(); });
 }
 
@@ -111,9 +113,7 @@ void frmLanMain::cmdBrowse_Click()
 
 void frmLanMain::cmdTestConnection_Click()
 {
-    runWindowEvent(m_services.fatal, [this] {
-        ConnectionTestButton::Click(m_services.messages, txtBrowse->text(), {AppFolder::MasterDatabaseName});
-    });
+    runWindowEvent(m_services.fatal, [this] { m_folderBox->test(); });
 }
 
 void frmLanMain::SaveConnectionSettings()
@@ -132,6 +132,9 @@ bool frmLanMain::WriteMasterDataLink()
 void frmLanMain::OKButton_Click()
 {
     runWindowEvent(m_services.fatal, [this] {
+        // The settings keep any length; the master's path must still open.
+        if (!m_folderBox->readyToStore(-1))
+            return;
         SaveConnectionSettings();
         WriteMasterDataLink();
         accept();

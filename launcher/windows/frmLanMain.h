@@ -1,6 +1,9 @@
 #pragma once
 
+#include "launcher/windows/ConnectionFolderBox.h"
+
 #include <QDialog>
+#include <memory>
 
 class QCheckBox;
 class QLabel;
@@ -43,4 +46,5 @@ private:
 
     LauncherGlobals& m_globals;
     const DesktopServices& m_services;
+    std::unique_ptr<ConnectionFolderBox> m_folderBox;
 };

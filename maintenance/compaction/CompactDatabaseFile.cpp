@@ -54,11 +54,13 @@ public:
     TemporaryCopy(const TemporaryCopy&) = delete;
     TemporaryCopy& operator=(const TemporaryCopy&) = delete;
 
-    // Removes a leftover of an earlier call; throws when it cannot.
+    // Removes a leftover of an earlier call, whatever it is: a link left there (broken or not) goes too,
+    // since the copy would otherwise be written wherever it points. Throws when it cannot.
     void removeStale() const
     {
-        for (const QString& file : {m_path, m_path + QStringLiteral("-journal")}) {
-            if (QFileInfo::exists(file) && ::unlink(QFile::encodeName(file).constData()) != 0)
+        for (const QString& file : {m_path, m_path + QStringLiteral("-journal"),
+                                    m_path + QStringLiteral("-wal"), m_path + QStringLiteral("-shm")}) {
+            if (::unlink(QFile::encodeName(file).constData()) != 0 && errno != ENOENT)
                 fail(QStringLiteral("The old temporary file '%1' could not be deleted: %2.")
                          .arg(file, reason(errno)));
         }
@@ -67,8 +69,9 @@ public:
 private:
     void removeAll() const
     {
-        QFile::remove(m_path);
-        QFile::remove(m_path + QStringLiteral("-journal"));
+        for (const QString& suffix :
+             {QString(), QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")})
+            ::unlink(QFile::encodeName(m_path + suffix).constData());
     }
     QString m_path;
 };
@@ -141,6 +144,10 @@ bool compact(Module& module, const QString& chosenPath, const QString& password)
     // The replacement goes to the file a symbolic link points to, and the link stays.
     const QFileInfo chosen(chosenPath);
     const QString path = chosen.isSymLink() ? chosen.canonicalFilePath() : chosenPath;
+    // A link to nothing has no canonical path: the message names the link and where it points.
+    if (path.isEmpty())
+        fail(QStringLiteral("Could not find file '%1': it is a link to '%2', which does not exist.")
+                 .arg(chosenPath, chosen.symLinkTarget()));
     const QString temporary = TempDatabase(module);
     const QString sourceString = jetConnectionString(path, password);
     const QString targetString = jetConnectionString(temporary, password);

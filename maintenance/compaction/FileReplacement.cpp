@@ -146,14 +146,18 @@ QString replace(const QString& replacement, const QString& original)
         }
     }
 
-    // A journal left beside the original belongs to the old file; played into the new one it would
-    // damage it. The engine has already rolled back a live one when it read the original.
-    const QString journal = original + QStringLiteral("-journal");
-    if (QFileInfo::exists(journal) && ::unlink(local(journal).constData()) != 0) {
-        const int error = errno;
-        if (!sameFilesystem)
-            QFile::remove(finished);
-        throw refuse(QStringLiteral("removing the old journal '%1'").arg(journal), error);
+    // A journal, write-ahead log or its index left beside the original belongs to the old file; played
+    // into the new one it would damage it, or stop it from opening. The engine has already rolled back a
+    // live journal and folded the log into the original when it read and closed it as its only user.
+    for (const QString& suffix :
+         {QStringLiteral("-journal"), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        const QString stale = original + suffix;
+        if (::unlink(local(stale).constData()) != 0 && errno != ENOENT) {
+            const int error = errno;
+            if (!sameFilesystem)
+                QFile::remove(finished);
+            throw refuse(QStringLiteral("removing the old file '%1'").arg(stale), error);
+        }
     }
     if (::rename(local(finished).constData(), local(original).constData()) != 0) {
         const int error = errno;

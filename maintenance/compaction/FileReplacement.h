@@ -12,9 +12,9 @@ namespace FileReplacement {
 QString stagingPath(const QString& original);
 
 // Gives the replacement the original's mode (and, for root, its owner), makes it durable on the
-// original's filesystem (renamed there directly, or copied to stagingPath first), removes a stale journal
-// of the original, renames it over the original and syncs the folder. The replacement's own path is gone
-// afterwards.
+// original's filesystem (renamed there directly, or copied to stagingPath first), removes the original's
+// stale journal, write-ahead log and its index, renames it over the original and syncs the folder. The
+// replacement's own path is gone afterwards.
 //
 // Throws AppError while the original is still untouched. Once the new file is in place, a folder that
 // could not be synced is no reason to report failure: the text it returns then says so (empty otherwise).

@@ -21,6 +21,24 @@ QByteArray local(const QString& path)
     return QFile::encodeName(path);
 }
 
+// The write-ahead log and its index beside a replaced database belong to the old file: played into the
+// new one they would put old pages in it, or stop it from opening. Those the source has of its own are
+// copied as files of their own and replace them. 0, or the errno of the failed removal (with its path).
+int removeStaleLog(const QString& source, const QString& target, QString& failedPath)
+{
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+        struct stat st
+        {};
+        if (::lstat(local(source + suffix).constData(), &st) == 0)
+            continue;
+        if (::unlink(local(target + suffix).constData()) != 0 && errno != ENOENT) {
+            failedPath = target + suffix;
+            return errno;
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 CopyJob::CopyJob(IFileOperationUi& ui, int flags, qint64 chunkSize)
@@ -71,14 +89,18 @@ FileOpResult CopyJob::run(const QString& source, const QString& target)
 FileOpResult CopyJob::createTargetFolders(const QStringList& folders)
 {
     for (const QString& folder : folders) {
-        if (::mkdir(local(folder).constData(), 0777) == 0 || errno == EEXIST)
+        if (::mkdir(local(folder).constData(), 0777) == 0)
             continue;
         const int error = errno;
+        if (error == EEXIST && QFileInfo(folder).isDir())
+            continue;
         FileOpFailure why = FileOpMessages::failureOf(error);
         if (why == FileOpFailure::MissingSource)
             why = FileOpFailure::Other;
         return FileOpResult::failed(
-            why, QStringLiteral("Cannot create the folder \"%1\": %2.").arg(folder, systemErrorText(error)));
+            why, QStringLiteral("Cannot create the folder \"%1\": %2.")
+                     .arg(folder, error == EEXIST ? QStringLiteral("a file stands where a folder should be")
+                                                  : systemErrorText(error)));
     }
     return {};
 }
@@ -126,6 +148,10 @@ FileOpResult CopyJob::copyFile(const CopyPlan::Item& item)
         return result;
 
     const QString targetJournal = CopyPlan::journalOf(item.target);
+    // Also when the target itself is gone: a log left alone would still be played into the new file.
+    QString failedPath;
+    if (const int error = removeStaleLog(item.source, item.target, failedPath); error != 0)
+        return FileOpMessages::copyFailed(error, false, item.source, failedPath);
     if (!item.journal.isEmpty()) {
         FileCopier journal(item.journal, targetJournal, m_chunkSize);
         if (FileOpResult result = copyData(journal, item.journal, targetJournal); !result.ok)

@@ -12,6 +12,9 @@ QString reasonOf(int error)
 {
     if (error == ENOTDIR)
         return QStringLiteral("a part of the path is a file, not a folder");
+    // Only making a folder meets this: something other than a folder has its name.
+    if (error == EEXIST)
+        return QStringLiteral("a file stands where a folder should be");
     switch (failureOf(error)) {
     case FileOpFailure::MissingSource:
         return QStringLiteral("the file or folder does not exist");

@@ -3,6 +3,8 @@
 #include "engine/Connection.h"
 #include "tests/compaction/CompactionTestSupport.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/SqlcipherShell.h"
+#include "tests/support/SqliteHolder.h"
 #include "tests/support/Unprivileged.h"
 
 #include <QApplication>
@@ -411,6 +413,117 @@ TEST_F(Compaction, ADatabaseAnotherProgramHasOpenIsReportedInUseAndLeftAlone)
     Page free(tool);
     free.compact(books, Password);
     EXPECT_EQ(free.messages.calls(), (QList<Call>{free.question(), completed()}));
+}
+
+// Another SQLite program that does not know the engine's lock: the books are left alone while it holds
+// them open, idle or inside a transaction, and what it commits afterwards is in the books.
+TEST_F(Compaction, ABookHeldByAnotherSqliteProgramIsInUseAndItsLaterCommitsStay)
+{
+    const QString books = file(QStringLiteral("Books.mdb"));
+    const Call inUse = warning(QStringLiteral("The database '%1' is in use by another program.").arg(books));
+    struct Case
+    {
+        const char* name;
+        QString opening; // run before the compaction is tried
+        QString closing; // run after it
+    };
+    const Case cases[] = {
+        {"idle", QStringLiteral("SELECT count(*) FROM Ledger;"),
+         QStringLiteral("INSERT INTO Config_Data VALUES ('Later', 'kept');")},
+        {"in a transaction", QStringLiteral("BEGIN; INSERT INTO Config_Data VALUES ('Later', 'kept');"),
+         QStringLiteral("COMMIT;")},
+        {"idle with a write-ahead log",
+         QStringLiteral("PRAGMA journal_mode=WAL; INSERT INTO Config_Data VALUES ('Early', 'logged');"),
+         QStringLiteral("INSERT INTO Config_Data VALUES ('Later', 'kept');")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::remove(books);
+        makeBooks(books, Password, 300);
+        SqliteHolder holder(books, Password);
+        ASSERT_TRUE(holder.run(c.opening)) << holder.errors().toStdString();
+        const QStringList before = listing(data);
+        const QByteArray bytes = readAll(books);
+
+        Page page(tool);
+        page.compact(books, Password);
+        EXPECT_EQ(page.messages.calls(), (QList<Call>{page.question(), inUse}));
+        EXPECT_FALSE(page.module.LastCompactOK);
+        EXPECT_EQ(readAll(books), bytes);
+        EXPECT_EQ(listing(data), before);
+
+        ASSERT_TRUE(holder.run(c.closing)) << holder.errors().toStdString();
+        ASSERT_TRUE(holder.finish()) << holder.errors().toStdString();
+        const ShellResult read = runSqlcipherShell(
+            books,
+            QStringLiteral("PRAGMA key='%1';\nPRAGMA integrity_check;\nSELECT Config_Value FROM Config_Data "
+                           "WHERE Config_Head = 'Later';\n")
+                .arg(Password));
+        EXPECT_EQ(read.output, QStringLiteral("ok\nkept\n")) << read.errors.toStdString();
+    }
+}
+
+// A program killed with entries in its write-ahead log: they are compacted into the books, and no log,
+// index or journal of the old file stays beside the new one to be played into it.
+TEST_F(Compaction, WhatAKilledProgramLeftInItsLogIsKeptAndNothingStaleStaysBeside)
+{
+    const QString books = file(QStringLiteral("Books.mdb"));
+    makeBooks(books, Password, 300);
+    {
+        SqliteHolder writer(books, Password);
+        ASSERT_TRUE(
+            writer.run(QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; INSERT INTO "
+                                      "Config_Data VALUES ('Logged', 'kept');")))
+            << writer.errors().toStdString();
+        writer.kill();
+    }
+    ASSERT_TRUE(QFileInfo(books + QStringLiteral("-wal")).size() > 0);
+    ASSERT_TRUE(QFileInfo::exists(books + QStringLiteral("-shm")));
+    writeAll(books + QStringLiteral("-journal"), QByteArray());
+
+    Page page(tool);
+    page.compact(books, Password);
+    EXPECT_EQ(page.messages.calls(), (QList<Call>{page.question(), completed()}));
+    EXPECT_TRUE(page.module.LastCompactOK);
+    EXPECT_EQ(listing(data), QStringList{QStringLiteral("/Books.mdb %1").arg(QFileInfo(books).size())});
+    const ShellResult read = runSqlcipherShell(
+        books,
+        QStringLiteral("PRAGMA key='%1';\nPRAGMA integrity_check;\nSELECT Config_Value FROM Config_Data "
+                       "WHERE Config_Head = 'Logged';\nSELECT count(*) FROM Ledger;\n")
+            .arg(Password));
+    EXPECT_EQ(read.output, QStringLiteral("ok\nkept\n100\n")) << read.errors.toStdString();
+}
+
+// The temporary file left as a link by someone: the link is replaced like any leftover, and nothing is
+// written where it points. A link chosen for compaction that points nowhere is named in the message.
+TEST_F(Compaction, LinksLeftAsTheTemporaryFileOrChosenToNothingAreHandledByName)
+{
+    const QString books = file(QStringLiteral("Books.mdb"));
+    makeBooks(books, Password, 300);
+    const QString elsewhere = file(QStringLiteral("elsewhere.mdb"));
+    ASSERT_TRUE(QFile::link(elsewhere, temporal()));
+    ASSERT_TRUE(QFile::link(file(QStringLiteral("nowhere/x")), temporal() + QStringLiteral("-journal")));
+
+    Page page(tool);
+    page.compact(books, Password);
+    EXPECT_EQ(page.messages.calls(), (QList<Call>{page.question(), completed()}));
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
+    EXPECT_FALSE(QFileInfo(elsewhere).isSymLink());
+    EXPECT_EQ(listing(tool), QStringList());
+
+    const QString dangling = file(QStringLiteral("Dangling.mdb"));
+    const QString target = file(QStringLiteral("Gone.mdb"));
+    ASSERT_TRUE(QFile::link(target, dangling));
+    const QStringList before = listing(data);
+    Page chosen(tool);
+    chosen.compact(dangling, Password);
+    EXPECT_EQ(
+        chosen.messages.calls(),
+        (QList<Call>{chosen.question(),
+                     warning(QStringLiteral("Could not find file '%1': it is a link to '%2', which does "
+                                            "not exist.")
+                                 .arg(dangling, target))}));
+    EXPECT_EQ(listing(data), before);
 }
 
 // Two copies of the tool share one Temporal.mdb: while one compacts, the other is told to wait and leaves

@@ -131,6 +131,30 @@ TEST(CreateUDLFile, ReplacesOnlyARegularFile)
         (QStringList{QStringLiteral("datalink.udl"), QStringLiteral("pipe")}));
 }
 
+TEST(CreateUDLFile, RefusesALineBreakAndKeepsTheOldFile)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("MCdatalink.udl"));
+    Fixtures::writeAll(file, "previous contents");
+    for (const QString& folder :
+         {QStringLiteral("/srv/a\nb"), QStringLiteral("/srv/a\r\nb"), QStringLiteral("/srv/a\rb")}) {
+        SCOPED_TRACE(folder.toStdString());
+        try {
+            DataLinks::WriteMasterDataLink(dir.path(), folder);
+            ADD_FAILURE() << "written";
+        } catch (const AppError& error) {
+            EXPECT_EQ(
+                error.description(),
+                QStringLiteral("The data-link file %1 could not be written: the connection string holds a "
+                               "line break.")
+                    .arg(file));
+        }
+        EXPECT_EQ(Fixtures::readAll(file), QByteArray("previous contents"));
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QStringLiteral("MCdatalink.udl")});
+}
+
 TEST(WriteDataLinks, NameTheCompanyDatabaseAndTheMasterAsGiven)
 {
     QTemporaryDir dir;

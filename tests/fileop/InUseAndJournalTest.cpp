@@ -1,9 +1,12 @@
 #include "platform/doubles/ScriptedFileOperationUi.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "tests/fileop/FileOpTestSupport.h"
+#include "tests/support/SqlcipherShell.h"
+#include "tests/support/SqliteHolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -190,6 +193,105 @@ TEST(Journal, IsCopiedOnceWhenItsFolderIsCopied)
 
     EXPECT_EQ(tree(dir.path() + "/Backup"), (QStringList{"A.mdb", "A.mdb-journal", "orphan-journal"}));
     EXPECT_EQ(readFile(dir.path() + "/Backup/A.mdb-journal"), "a journal");
+}
+
+const QString Key = QStringLiteral("Marigold4817");
+
+// A real book: one table of entries, each a name.
+void makeBook(const QString& path, const QStringList& entries)
+{
+    QString script = QStringLiteral("PRAGMA key='%1';\nCREATE TABLE Entry (Name TEXT);\n").arg(Key);
+    for (const QString& entry : entries)
+        script += QStringLiteral("INSERT INTO Entry VALUES ('%1');\n").arg(entry);
+    const ShellResult made = runSqlcipherShell(path, script);
+    if (made.exitCode != 0)
+        qFatal("Cannot make %s: %s", qPrintable(path), qPrintable(made.errors));
+}
+
+// What an independent reader finds in a book: its integrity check, then every entry.
+QString readBook(const QString& path)
+{
+    const ShellResult read = runSqlcipherShell(
+        path,
+        QStringLiteral("PRAGMA key='%1';\nPRAGMA integrity_check;\nSELECT Name FROM Entry ORDER BY rowid;\n")
+            .arg(Key));
+    return read.output + read.errors;
+}
+
+// A book replaced by a restore while another SQLite program, which knows nothing of the engine's lock,
+// has it open: it is reported in use and left alone, and what that program commits afterwards stays.
+TEST(AnotherSqliteProgram, HoldingTheTargetKeepsItFromBeingReplacedAndItsLaterCommitsStay)
+{
+    struct Case
+    {
+        const char* name;
+        QString opening;
+        QString closing;
+    };
+    const Case cases[] = {
+        {"idle", QStringLiteral("SELECT count(*) FROM Entry;"),
+         QStringLiteral("INSERT INTO Entry VALUES ('later');")},
+        {"in a transaction", QStringLiteral("BEGIN; INSERT INTO Entry VALUES ('later');"),
+         QStringLiteral("COMMIT;")},
+        {"with a write-ahead log", QStringLiteral("PRAGMA journal_mode=WAL; SELECT count(*) FROM Entry;"),
+         QStringLiteral("INSERT INTO Entry VALUES ('later');")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QTemporaryDir dir;
+        const QString src = dir.path() + "/src";
+        const QString dst = dir.path() + "/dst";
+        QDir().mkpath(src);
+        QDir().mkpath(dst);
+        makeBook(src + "/Company.mdb", {QStringLiteral("backup")});
+        makeBook(dst + "/Company.mdb", {QStringLiteral("current")});
+        SqliteHolder holder(dst + "/Company.mdb", Key);
+        ASSERT_TRUE(holder.run(c.opening)) << holder.errors().toStdString();
+        const QByteArray before = readFile(dst + "/Company.mdb");
+        const QStringList treeBefore = tree(dst);
+        ScriptedFileOperationUi ui;
+
+        const FileOpResult result = ShellFileOperation(ui).copy(src + "/*.mdb", dst, 532);
+
+        EXPECT_EQ(result.failure, FileOpFailure::InUse);
+        EXPECT_TRUE(result.error.contains(dst + "/Company.mdb")) << result.error.toStdString();
+        EXPECT_EQ(readFile(dst + "/Company.mdb"), before);
+        EXPECT_EQ(tree(dst), treeBefore);
+        ASSERT_TRUE(holder.run(c.closing)) << holder.errors().toStdString();
+        ASSERT_TRUE(holder.finish()) << holder.errors().toStdString();
+        EXPECT_EQ(readBook(dst + "/Company.mdb"), QStringLiteral("ok\ncurrent\nlater\n"));
+    }
+}
+
+// A book left in write-ahead-log mode by a program that was killed: its log and index are of the old
+// file, and the restored book opens as the backup's book.
+TEST(Journal, TheReplacedBooksLogAndIndexGoAndTheBackupsBookIsWhatOpens)
+{
+    QTemporaryDir dir;
+    const QString src = dir.path() + "/src";
+    const QString dst = dir.path() + "/dst";
+    QDir().mkpath(src);
+    QDir().mkpath(dst);
+    makeBook(src + "/Company.mdb", {QStringLiteral("backup")});
+    makeBook(dst + "/Company.mdb", {QStringLiteral("current")});
+    {
+        SqliteHolder writer(dst + "/Company.mdb", Key);
+        ASSERT_TRUE(writer.run(
+            QStringLiteral("PRAGMA journal_mode=WAL; PRAGMA wal_autocheckpoint=0; "
+                           "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 200) "
+                           "INSERT INTO Entry SELECT 'logged ' || i FROM n;")))
+            << writer.errors().toStdString();
+        writer.kill();
+    }
+    ASSERT_TRUE(QFileInfo(dst + "/Company.mdb-wal").size() > 0);
+    ASSERT_TRUE(QFileInfo::exists(dst + "/Company.mdb-shm"));
+    ScriptedFileOperationUi ui;
+
+    const FileOpResult result = ShellFileOperation(ui).copy(src + "/*.mdb", dst, 532);
+
+    EXPECT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(tree(dst), QStringList{"Company.mdb"});
+    EXPECT_EQ(readBook(dst + "/Company.mdb"), QStringLiteral("ok\nbackup\n"));
 }
 
 } // namespace

@@ -135,6 +135,47 @@ TEST_F(Restore, BadInputGetsAClearErrorAndChangesNothing)
     }
 }
 
+// Only a backup is restored: a folder that holds neither the master nor the company folder, and a text
+// whose pattern finds nothing, are refused before a byte is written; a backup folder typed without its
+// trailing separator is the folder it names.
+TEST_F(Restore, OnlyABackupIsRestoredAndAFolderTypedWithoutItsSeparatorIsThatFolder)
+{
+    writeFile(path(QStringLiteral("home/notes.txt")), "not a backup");
+    ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("empty"))));
+    const auto notBackup = [](const QString& typed) {
+        return QStringLiteral(
+                   "48|Error|\"%1\" is not a backup: it holds neither MCLarkspur.mdb nor CompanyData. "
+                   "Nothing was restored.")
+            .arg(typed);
+    };
+    struct Case
+    {
+        QString from;
+        QString told;
+    };
+    const Case cases[] = {
+        {path(QStringLiteral("empty/")), notBackup(path(QStringLiteral("empty/")))},
+        {path(QStringLiteral("empty")), notBackup(path(QStringLiteral("empty")))},
+        {path(QStringLiteral("home/")), notBackup(path(QStringLiteral("home/")))},
+        {QStringLiteral("/"), notBackup(QStringLiteral("/"))},
+        {path(QStringLiteral("backups/DB-9")),
+         QStringLiteral("48|Error|No backup was found at \"%1\". Nothing was restored.")
+             .arg(path(QStringLiteral("backups/DB-9")))},
+    };
+    const auto all = snapshot(root);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.from.toStdString());
+        EXPECT_EQ(restore(c.from, other + QStringLiteral("/"), true),
+                  (QStringList{restoreQuestion(), c.told}));
+        EXPECT_TRUE(fileUi.errors().isEmpty());
+        EXPECT_EQ(differences(all, snapshot(root)), QStringList{});
+    }
+
+    EXPECT_EQ(restore(backup, other + QStringLiteral("/"), true),
+              (QStringList{restoreQuestion(), restoreDone()}));
+    EXPECT_EQ(dataOf(other), snapshot(backup));
+}
+
 TEST_F(Restore, IntoANewFolderWithThaiBlanksAndApostrophesMakesIt)
 {
     const QString fresh = path(QStringLiteral("ร้าน O'Neil & ลูก/ข้อมูล ใหม่"));

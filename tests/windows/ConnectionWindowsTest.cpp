@@ -1,5 +1,6 @@
 #include "engine/Connection.h"
 #include "launcher/core/MdlDAO.h"
+#include "launcher/windows/ConnectionFolderBox.h"
 #include "launcher/windows/ConnectionTestButton.h"
 #include "launcher/windows/LauncherWindows.h"
 #include "launcher/windows/frmLanConnection.h"
@@ -12,8 +13,10 @@
 #include "tests/support/WindowFixture.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDir>
 #include <QDirIterator>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -54,6 +57,7 @@ protected:
         std::unique_ptr<QDialog> window;
         QLineEdit* folder = nullptr;
         QPushButton* test = nullptr;
+        QPushButton* ok = nullptr;
     };
     Open open(Window which)
     {
@@ -62,11 +66,13 @@ protected:
             auto window = std::make_unique<frmLanMain>(globals, services);
             result.folder = window->txtBrowse;
             result.test = window->cmdTestConnection;
+            result.ok = window->OKButton;
             result.window = std::move(window);
         } else {
             auto window = std::make_unique<frmLanConnection>(globals, services);
             result.folder = window->txtPath;
             result.test = window->cmdTestConnection;
+            result.ok = window->btnOK;
             result.window = std::move(window);
         }
         result.window->show();
@@ -615,6 +621,182 @@ TEST_F(ConnectionWindowsTest, AnApplicationFolderThatCannotBeWrittenEndsTheProgr
     EXPECT_EQ(status, 0);
     EXPECT_EQ(Fixtures::readAll(path(QStringLiteral("MCdatalink.udl"))), link);
     EXPECT_EQ(tree(root), before);
+}
+
+// What each window stored when confirmed: the master-location window its setting and data link, the
+// data-location window the master's row.
+struct Stored
+{
+    QString setting;
+    QByteArray link;
+    QString row;
+    bool operator==(const Stored&) const = default;
+};
+
+TEST_F(ConnectionWindowsTest, ARelativeFolderIsMadeAbsoluteAgainstTheStartFolderBeforeItIsTestedAndStored)
+{
+    makeFolder(0);
+    app.startFolder = dir.path();
+    const QString other = otherDataFolder(QStringLiteral("ร้าน two"));
+    struct Case
+    {
+        QString typed;
+        QString absolute;
+    };
+    const Case cases[] = {
+        {QStringLiteral("ร้าน two"), other},
+        // Joined as typed, as an absolute folder is kept as typed.
+        {QStringLiteral("./ร้าน two/"), dir.path() + QStringLiteral("/./ร้าน two/")},
+        {other, other},
+    };
+    for (Window which : {Window::LanMain, Window::LanConnection}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(QStringLiteral("%1 %2").arg(int(which)).arg(c.typed).toStdString());
+            messages.clear();
+            Open opened = open(which);
+            replaceText(opened.folder, c.typed);
+            QTest::mouseClick(opened.test, Qt::LeftButton);
+            EXPECT_EQ(messages.calls(),
+                      (QList<Call>{{ConnectionTestButton::SuccessText, MsgStyle::OkOnly, QString()}}));
+            EXPECT_EQ(opened.folder->text(), c.absolute);
+
+            replaceText(opened.folder, c.typed);
+            QTest::mouseClick(opened.ok, Qt::LeftButton);
+            EXPECT_EQ(opened.window->result(), QDialog::Accepted);
+            if (which == Window::LanMain) {
+                EXPECT_EQ(settings.get(QStringLiteral("ServerPath")), c.absolute);
+                EXPECT_EQ(globals.ServerPath, c.absolute);
+                // The next start opens the master this folder holds, wherever it is started from.
+                Connection next;
+                next.open(AppFolder::MasterDataLinkReference(root));
+                EXPECT_EQ(next.databasePath(), c.absolute + QStringLiteral("/MCLarkspur.mdb"));
+            } else {
+                EXPECT_EQ(globals.DatabasePath, c.absolute);
+                EXPECT_EQ(configValue(QStringLiteral("DatabasePath")), c.absolute);
+            }
+        }
+    }
+    EXPECT_FALSE(fatal.ended());
+}
+
+TEST_F(ConnectionWindowsTest, AFolderWhoseTestJustFailedIsStoredOnlyWhenTheOperatorSaysSo)
+{
+    makeFolder(0);
+    const QString good = otherDataFolder(QStringLiteral("good"));
+    const QString nowhere = dir.filePath(QStringLiteral("nowhere"));
+    const Call question{ConnectionFolderBox::StoreFailedText, MsgStyle::YesNoQuestion, QString()};
+    const Call failure{ConnectionTestButton::FailureText, MsgStyle::OkOnly, QString()};
+    for (Window which : {Window::LanMain, Window::LanConnection}) {
+        SCOPED_TRACE(int(which));
+        settings.save(QStringLiteral("ServerPath"), root);
+        sql(QStringLiteral("update Config_Data set Config_Value = '%1' where Config_Head = 'DatabasePath'")
+                .arg(root));
+        globals.DatabasePath = root;
+        const QByteArray link = Fixtures::readAll(path(QStringLiteral("MCdatalink.udl")));
+        const auto stored = [&] {
+            return Stored{settings.get(QStringLiteral("ServerPath")),
+                          Fixtures::readAll(path(QStringLiteral("MCdatalink.udl"))),
+                          configValue(QStringLiteral("DatabasePath"))};
+        };
+        const Stored before = stored();
+        messages.clear();
+        Open opened = open(which);
+        QPushButton* ok = opened.ok;
+        replaceText(opened.folder, nowhere);
+        QTest::mouseClick(opened.test, Qt::LeftButton);
+        messages.queueAnswer(MsgResult::No);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_EQ(messages.calls(), (QList<Call>{failure, question}));
+        EXPECT_TRUE(opened.window->isVisible());
+        EXPECT_EQ(stored(), before);
+
+        // Only the folder whose test failed last is asked about: a good test in between changes nothing
+        // of that, and a folder typed after the failed test is stored without a question.
+        replaceText(opened.folder, good);
+        QTest::mouseClick(opened.test, Qt::LeftButton);
+        replaceText(opened.folder, nowhere);
+        messages.clear();
+        QTest::mouseClick(opened.test, Qt::LeftButton);
+        messages.queueAnswer(MsgResult::Yes);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_EQ(messages.calls(), (QList<Call>{failure, question}));
+        EXPECT_EQ(opened.window->result(), QDialog::Accepted);
+        if (which == Window::LanMain) {
+            EXPECT_EQ(settings.get(QStringLiteral("ServerPath")), nowhere);
+            EXPECT_NE(Fixtures::readAll(path(QStringLiteral("MCdatalink.udl"))), link);
+        } else {
+            EXPECT_EQ(configValue(QStringLiteral("DatabasePath")), nowhere);
+        }
+
+        messages.clear();
+        Open again = open(which);
+        QPushButton* okAgain = again.ok;
+        replaceText(again.folder, nowhere);
+        QTest::mouseClick(again.test, Qt::LeftButton);
+        replaceText(again.folder, good);
+        QTest::mouseClick(okAgain, Qt::LeftButton);
+        EXPECT_EQ(messages.calls(), QList<Call>{failure});
+        EXPECT_EQ(again.window->result(), QDialog::Accepted);
+    }
+    EXPECT_EQ(messages.pendingAnswers(), 0);
+    EXPECT_FALSE(fatal.ended());
+}
+
+TEST_F(ConnectionWindowsTest, AFolderWithALineBreakOrTooLongForTheEngineIsRefusedWithAMessage)
+{
+    makeFolder(0);
+    // A folder that exists and is too long: nested, as one name holds at most 255 bytes.
+    QString deep = dir.path();
+    while (deep.size() < 520)
+        deep += QLatin1Char('/') + QString(60, QLatin1Char('d'));
+    ASSERT_TRUE(QDir().mkpath(deep));
+    struct Case
+    {
+        Window which;
+        QString folder;
+        Call told;
+        Call testTold;
+    };
+    const Call lineBreak{ConnectionFolderBox::LineBreakText, MsgStyle::Exclamation, QString()};
+    const auto tooLong = [](const QString& folder) {
+        return Call{ConnectionFolderBox::TooLongText.arg(folder.size()), MsgStyle::Exclamation, QString()};
+    };
+    // Short enough for a path, which the test button tries, but longer than the master's row keeps.
+    const QString longRow = QStringLiteral("/srv/") + QString(260, QLatin1Char('k'));
+    const Call failure{ConnectionTestButton::FailureText, MsgStyle::OkOnly, QString()};
+    const Case cases[] = {
+        {Window::LanMain, root + QStringLiteral("\n/evil"), lineBreak, lineBreak},
+        {Window::LanMain, root + QStringLiteral("\r\n"), lineBreak, lineBreak},
+        {Window::LanMain, deep, tooLong(deep), tooLong(deep)},
+        {Window::LanConnection, root + QStringLiteral("\n"), lineBreak, lineBreak},
+        {Window::LanConnection, deep, tooLong(deep), tooLong(deep)},
+        {Window::LanConnection, longRow, tooLong(longRow), failure},
+    };
+    const auto stored = [&] {
+        return Stored{settings.get(QStringLiteral("ServerPath")),
+                      Fixtures::readAll(path(QStringLiteral("MCdatalink.udl"))),
+                      configValue(QStringLiteral("DatabasePath"))};
+    };
+    const Stored before = stored();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QStringLiteral("%1 %2").arg(int(c.which)).arg(c.folder.left(40)).toStdString());
+        messages.clear();
+        Open opened = open(c.which);
+        opened.folder->clear();
+        opened.folder->setFocus();
+        // Pasted, as a person would bring a line break into the box.
+        QGuiApplication::clipboard()->setText(c.folder);
+        QTest::keyClick(opened.folder, Qt::Key_V, Qt::ControlModifier);
+        ASSERT_EQ(opened.folder->text(), c.folder);
+        QTest::mouseClick(opened.test, Qt::LeftButton);
+        QTest::mouseClick(opened.ok, Qt::LeftButton);
+        EXPECT_EQ(messages.calls(), (QList<Call>{c.testTold, c.told}));
+        EXPECT_TRUE(opened.window->isVisible());
+        EXPECT_EQ(stored(), before);
+        EXPECT_EQ(globals.DatabasePath, root);
+        EXPECT_EQ(globals.ServerPath, root);
+    }
+    EXPECT_FALSE(fatal.ended());
 }
 
 } // namespace
