@@ -1,8 +1,13 @@
-// Start-up of the launcher on a master database of many companies: the time from the process start to
-// the login window shown, beside the time the sqlcipher shell takes to open the same master database
-// and read its Company table. Each start runs in a fresh process, as a person's start would.
+// Start-up of the launcher in an application folder of many companies, laid out as mkappfolder lays
+// them out (every company's folder and database), side by side with the start in a folder of one
+// company: the time from the process start to the login window shown and the peak memory of each, and
+// their ratios. The two starts alternate, each in a fresh process as a person's start would be. The
+// sqlcipher shell opening the larger master and reading its Company table is shown beside them.
 //
 //   bench_startup [--companies N] [--runs R]
+//
+// Goals: the start with N companies at most 1.2 times the start with one, and its peak memory within
+// 10 MiB of it.
 #include "bench/BenchSupport.h"
 #include "launcher/windows/DesktopLauncher.h"
 #include "platform/AppInfo.h"
@@ -36,6 +41,28 @@ int startOnce(int argc, char** argv, const QString& folder)
     return 0;
 }
 
+// The medians of the starts in one folder.
+struct Starts
+{
+    QVector<double> seconds;
+    QVector<double> memory;
+};
+
+bool startIn(const QString& folder, const QProcessEnvironment& environment, Starts& starts)
+{
+    QProcess start;
+    start.setProcessEnvironment(environment);
+    start.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--start"), folder});
+    if (!start.waitForFinished(120000) || start.exitCode() != 0) {
+        std::fprintf(stderr, "the launcher did not show its login window in %s\n", qPrintable(folder));
+        return false;
+    }
+    const QList<QByteArray> figures = start.readAllStandardOutput().trimmed().split(' ');
+    starts.seconds << figures.value(0).toDouble();
+    starts.memory << figures.value(1).toDouble();
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -45,45 +72,55 @@ int main(int argc, char** argv)
 
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
-    parser.addOption({QStringLiteral("companies"), QStringLiteral("Companies in the master."),
+    parser.addOption({QStringLiteral("companies"), QStringLiteral("Companies in the larger folder."),
                       QStringLiteral("N"), QStringLiteral("32767")});
-    parser.addOption({QStringLiteral("runs"), QStringLiteral("Starts to measure."), QStringLiteral("R"),
-                      QStringLiteral("5")});
+    parser.addOption({QStringLiteral("runs"), QStringLiteral("Starts to measure in each folder."),
+                      QStringLiteral("R"), QStringLiteral("5")});
     parser.process(app);
     const int companies = parser.value(QStringLiteral("companies")).toInt();
     const int runs = parser.value(QStringLiteral("runs")).toInt();
 
     QTemporaryDir work;
-    const QString folder = work.filePath(QStringLiteral("app"));
-    AppFolderMaker::make(folder, {false, companies});
+    const QString many = work.filePath(QStringLiteral("many"));
+    const QString one = work.filePath(QStringLiteral("one"));
+    AppFolderMaker::make(many, {false, companies});
+    AppFolderMaker::make(one, {false, 1});
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), work.filePath(QStringLiteral("config")));
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), work.path());
     if (!environment.contains(QStringLiteral("DISPLAY")))
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
 
-    QVector<double> launcher, memory, shell;
+    // One start of each first, unmeasured, so that both folders are read from the page cache alike.
+    Starts warmUp;
+    if (!startIn(many, environment, warmUp) || !startIn(one, environment, warmUp))
+        return 1;
+    Starts manyStarts, oneStarts;
+    QVector<double> shell;
     for (int i = 0; i < runs; ++i) {
-        QProcess start;
-        start.setProcessEnvironment(environment);
-        start.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--start"), folder});
-        if (!start.waitForFinished(120000) || start.exitCode() != 0) {
-            std::fprintf(stderr, "the launcher did not show its login window\n");
+        if (!startIn(many, environment, manyStarts) || !startIn(one, environment, oneStarts))
             return 1;
-        }
-        const QList<QByteArray> figures = start.readAllStandardOutput().trimmed().split(' ');
-        launcher << figures.value(0).toDouble();
-        memory << figures.value(1).toDouble();
         shell << BenchSupport::timeCommand(
-            QStringLiteral("sqlcipher"), {folder + QStringLiteral("/MCLarkspur.mdb")},
+            QStringLiteral("sqlcipher"), {many + QStringLiteral("/MCLarkspur.mdb")},
             "PRAGMA key='" + AppFolder::CommonPassword.toUtf8() + "';\nSELECT * FROM Company;\n");
     }
-    const double launcherMedian = BenchSupport::median(launcher);
-    const double shellMedian = BenchSupport::median(shell);
-    std::printf("companies: %d, runs: %d\n", companies, runs);
-    std::printf("launcher, process start to login window shown: %.3f s (median), peak memory %.1f MiB\n",
-                launcherMedian, BenchSupport::median(memory));
-    std::printf("sqlcipher shell, open and read the Company table: %.3f s (median)\n", shellMedian);
-    std::printf("ratio launcher / shell: %.2f\n", shellMedian > 0 ? launcherMedian / shellMedian : 0.0);
+    const double manySeconds = BenchSupport::median(manyStarts.seconds);
+    const double oneSeconds = BenchSupport::median(oneStarts.seconds);
+    const double manyMemory = BenchSupport::median(manyStarts.memory);
+    const double oneMemory = BenchSupport::median(oneStarts.memory);
+    std::printf("companies: %d beside 1, runs: %d (alternating)\n", companies, runs);
+    std::printf("start with %d companies, process start to login window shown: %.3f s (median), peak memory "
+                "%.1f MiB\n",
+                companies, manySeconds, manyMemory);
+    std::printf("start with 1 company, process start to login window shown: %.3f s (median), peak memory "
+                "%.1f MiB\n",
+                oneSeconds, oneMemory);
+    std::printf("ratio %d companies / 1 company: %.2f (goal: at most 1.20)\n", companies,
+                oneSeconds > 0 ? manySeconds / oneSeconds : 0.0);
+    std::printf("peak memory %d companies - 1 company: %+.1f MiB (goal: at most 10)\n", companies,
+                manyMemory - oneMemory);
+    std::printf("sqlcipher shell, open the master of %d companies and read its Company table: %.3f s "
+                "(median)\n",
+                companies, BenchSupport::median(shell));
     return 0;
 }

@@ -99,6 +99,12 @@ void Connection::execute(const QString& statement, int /*options*/)
     schemaChanged();
 }
 
+void Connection::compile(const QString& statement)
+{
+    requireOpen();
+    const Sqlite::Statement compiled(d->db.get(), SqlDialect::translate(statement), d->path);
+}
+
 void Connection::close()
 {
     d->release();

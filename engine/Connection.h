@@ -49,6 +49,9 @@ public:
     bool isOpen() const;
     // Runs a statement in the Jet dialect (translated to the engine's own); rows it returns are dropped.
     void execute(const QString& statement, int options = Ado::Unspecified);
+    // Compiles a statement in the Jet dialect without running it: raises what execute raises for a
+    // statement that names a missing table or column or is malformed, and reads or changes no row.
+    void compile(const QString& statement);
     void close();
 
     // A write transaction (BEGIN IMMEDIATE): a second writer waits for it, up to the busy timeout.

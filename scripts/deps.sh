@@ -8,6 +8,9 @@ packages=(cmake ninja-build g++ pkg-config qt6-base-dev libsqlcipher-dev sqlciph
 if [[ "${1:-}" == "--with-display-tools" ]]; then
     packages+=(xvfb xauth)
 fi
+if [[ "${1:-}" == "--with-trace-tools" ]]; then
+    packages+=(strace)
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -168,7 +168,9 @@ bool HasDatabasePathConfig(LauncherGlobals& globals)
 bool ColumnExists(LauncherGlobals& globals, const QString& tableName, const QString& columnName)
 {
     try {
-        GetConnection(globals).execute(QStringLiteral("select  count(") + columnName +
+        // Compiled, not run: whether the column is there is known from the table's definition, and a
+        // start on a master of thousands of companies then reads none of their rows for it.
+        GetConnection(globals).compile(QStringLiteral("select  count(") + columnName +
                                        QStringLiteral(") from ") + tableName);
         return true;
     } catch (const std::exception&) {

@@ -129,6 +129,21 @@ TEST_F(MdlDAOTest, ProbesOnCurrentAndOlderMasters)
     EXPECT_FALSE(MdlDAO::HasDatabasePathConfig(old));
 }
 
+// The column probe answers from the table's definition and reads no row: a column whose every value
+// fails to compute (here an integer overflow in a view) is still there.
+TEST_F(MdlDAOTest, TheColumnProbeReadsNoRow)
+{
+    sql(QStringLiteral("CREATE VIEW Broken AS SELECT abs(-9223372036854775807 - 1) AS Value FROM Company"));
+    sql(QStringLiteral(
+        "insert into Company (COMPANY_ID, COMPANY_NAME, DATABASE_NAME) values (1, 'c', '1.mdb')"));
+    Connection other;
+    other.open(AppFolder::JetConnectionString(dir.filePath(AppFolder::MasterDatabaseName)));
+    EXPECT_THROW(other.execute(QStringLiteral("select  count(Value) from Broken")), AppError)
+        << "reading the column fails";
+    EXPECT_TRUE(MdlDAO::ColumnExists(globals, QStringLiteral("Broken"), QStringLiteral("Value")));
+    EXPECT_FALSE(MdlDAO::ColumnExists(globals, QStringLiteral("Broken"), QStringLiteral("Other")));
+}
+
 TEST_F(MdlDAOTest, AClosedMasterReportsWhyItCouldNotBeOpened)
 {
     LauncherGlobals failed;

@@ -501,4 +501,45 @@ TEST_F(EngineConnection, RunningOutOfMemoryWhileOpeningIsReportedAsSuchNamingThe
     EXPECT_EQ(status, 0);
 }
 
+// A statement compiled but not run: it raises what running it would raise when it cannot be compiled,
+// and otherwise reads and changes nothing, whatever it says.
+TEST_F(EngineConnection, CompilingAStatementRaisesWhatRunningItWouldAndRunsNothing)
+{
+    const QString path = file(QStringLiteral("compiled.mdb"));
+    makeDatabase(path, {QStringLiteral("CREATE TABLE T (A INTEGER, B VARCHAR(10))"),
+                        QStringLiteral("INSERT INTO T (A, B) VALUES (1, 'one')"),
+                        QStringLiteral("INSERT INTO T (A, B) VALUES (2, 'two')")});
+    Connection connection;
+    connection.open(jetConnectionString(path));
+    const QByteArray before = fileBytes(path);
+
+    const char* harmless[] = {"select  count(B) from T", "delete from T",
+                              "insert into T (A, B) values (3, 'x')", "update T set B = 'changed'",
+                              "drop table T"};
+    for (const char* statement : harmless) {
+        SCOPED_TRACE(statement);
+        EXPECT_NO_THROW(connection.compile(QString::fromLatin1(statement)));
+    }
+    EXPECT_EQ(countRows(connection, QStringLiteral("T")), 2);
+    EXPECT_EQ(fileBytes(path), before);
+
+    const char* refused[] = {"select  count(Nothing) from T", "select  count(A) from Nowhere",
+                             "selec A from T"};
+    for (const char* statement : refused) {
+        SCOPED_TRACE(statement);
+        const std::optional<AppError> compiled =
+            errorOf([&] { connection.compile(QString::fromLatin1(statement)); });
+        const std::optional<AppError> run =
+            errorOf([&] { connection.execute(QString::fromLatin1(statement)); });
+        ASSERT_TRUE(compiled && run);
+        EXPECT_EQ(compiled->number(), run->number());
+        EXPECT_EQ(compiled->description(), run->description());
+    }
+
+    connection.close();
+    const std::optional<AppError> closed = errorOf([&] { connection.compile(QStringLiteral("select 1")); });
+    ASSERT_TRUE(closed);
+    EXPECT_EQ(closed->number(), ErrorNumber::ObjectClosed);
+}
+
 } // namespace
