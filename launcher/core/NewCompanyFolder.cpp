@@ -201,6 +201,10 @@ QStringList NewCompanyFolder::recover(const QString& companyData,
                             "The marker %1 names no company folder of its add; no company folder is "
                             "touched for it.")
                             .arg(marker);
+        } else if (made == 0 && !recorded) {
+            // Killed between making the folder and noting it in the marker: the folder is then empty, and
+            // rmdir removes nothing else (a folder holding anything, or a link, stays as it is).
+            ::rmdir(local(joinPath({companyData, QString::number(id)})).constData());
         } else if (made == id && !recorded) {
             const Cleanup cleanup = removeAddedFiles(companyData, static_cast<std::int16_t>(id));
             if (!cleanup.problem.isEmpty())

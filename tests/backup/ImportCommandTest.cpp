@@ -36,11 +36,16 @@ TEST_F(ImportCommand, AJetFileBecomesAProtectedDatabaseAndTheSourceStaysAsItWas)
     ASSERT_TRUE(run.finished);
     EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
     EXPECT_EQ(digest(source), before);
-    // Quiet off a terminal: the one summary line, naming both files.
+    // Quiet off a terminal: what was not converted, one line each, then the one summary line naming both
+    // files.
     EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
-    EXPECT_EQ(run.out.count('\n'), 1) << run.out.toStdString();
-    EXPECT_TRUE(run.out.startsWith("import " + source.toUtf8() + " -> " + target.toUtf8()))
+    const QList<QByteArray> lines = run.out.trimmed().split('\n');
+    ASSERT_FALSE(lines.isEmpty());
+    EXPECT_TRUE(lines.last().startsWith("import " + source.toUtf8() + " -> " + target.toUtf8()))
         << run.out.toStdString();
+    EXPECT_TRUE(lines.last().endsWith(", checked")) << run.out.toStdString();
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i)
+        EXPECT_TRUE(lines[i].startsWith("not converted: ")) << lines[i].toStdString();
 
     // An independent reader opens it with the common password and finds the table and its rows.
     const ShellResult read =
