@@ -3,6 +3,7 @@
 #include "base/AppError.h"
 #include "base/PathJoin.h"
 #include "base/SystemError.h"
+#include "maintenance/backup/FolderPaths.h"
 #include "maintenance/backup/HeldSource.h"
 #include "platform/MessageBox.h"
 #include "platform/ScreenPointer.h"
@@ -22,28 +23,6 @@ namespace {
 
 const QString& MasterFileName = AppFolder::MasterDatabaseName;
 const QString& CompanyFolderName = AppFolder::CompanyDataFolderName;
-
-// The path as the filesystem takes it: case resolved and links followed as far as it exists.
-QString physicalPath(const QString& path)
-{
-    QString existing = ShellPath::resolve(path);
-    QString rest;
-    while (!QFileInfo::exists(existing) && existing != QStringLiteral("/")) {
-        rest.prepend(QLatin1Char('/') + QFileInfo(existing).fileName());
-        existing = QFileInfo(existing).path();
-    }
-    QString real = QFileInfo(existing).canonicalFilePath();
-    if (real.endsWith(QLatin1Char('/')))
-        real.chop(1);
-    return real + rest;
-}
-
-bool liesWithin(const QString& path, const QString& folder)
-{
-    const QString inner = physicalPath(path);
-    const QString outer = physicalPath(folder);
-    return inner == outer || inner.startsWith(outer + QLatin1Char('/'));
-}
 
 // The deepest part of the path that exists, when it is not a folder: what a folder could not be made in.
 QString fileInTheWay(const QString& target)
@@ -157,7 +136,7 @@ FileOpResult BackupDatabase(IFileOperation& files, const QString& source, const 
     const QString companies = joinPath({source, CompanyFolderName});
     modFileSys::RequirePath(target);
     // A backup kept inside the folder it copies would change the source and copy itself again next time.
-    if (liesWithin(target, companies))
+    if (FolderPaths::liesWithin(target, companies))
         throw AppError(ErrorNumber::PathFileAccessError,
                        QStringLiteral("The backup folder \"%1\" lies inside \"%2\", the folder it copies. "
                                       "Choose a backup folder outside it.")
