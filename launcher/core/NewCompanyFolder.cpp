@@ -175,6 +175,12 @@ QStringList NewCompanyFolder::recover(const QString& companyData,
     }
     for (const QString& name : names) {
         const QString marker = joinPath({pending->path(), name});
+        if (PendingAdds::isScratch(name)) {
+            if (const int error = pending->removeScratch(name); error != 0)
+                problems << QStringLiteral("The unfinished marker %1 could not be removed: %2.")
+                                .arg(marker, systemErrorText(error));
+            continue;
+        }
         const int id = identifier(name);
         if (id == 0) {
             problems << QStringLiteral("%1 is no marker of an add; it is left as it is.").arg(marker);

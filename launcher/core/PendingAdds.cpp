@@ -6,6 +6,7 @@
 #include "launcher/core/FolderEntries.h"
 
 #include <QFile>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,6 +47,7 @@ bool stillNamed(int fd)
 } // namespace
 
 const QString PendingAdds::FolderName = QStringLiteral(".companydesk-adding");
+const QString PendingAdds::ScratchPrefix = QStringLiteral(".new-");
 
 QString PendingAdds::folderPath(const QString& companyData)
 {
@@ -88,19 +90,59 @@ void PendingAdds::removeIfEmpty(const QString& companyData)
 int PendingAdds::claim(int id, UniqueFd& marker) const
 {
     const QByteArray name = QByteArray::number(id);
+    // The marker is made and locked under a name of its own, then linked to the identifier's name: a
+    // marker is never seen unlocked while its add runs, so no start takes it for a killed add's.
     // Readable and writable as any new file would be, so that another seat's user can take the lock of
     // an abandoned marker and clean up after it.
-    UniqueFd fd(
+    QByteArray scratch;
+    UniqueFd fd;
+    for (int attempt = 0; !fd && attempt < 100; ++attempt) {
+        scratch = local(ScratchPrefix) + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
+        fd = UniqueFd(::openat(m_fd.get(), scratch.constData(),
+                               O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+        if (!fd && errno != EEXIST)
+            return errno;
+        // A start cleaning up may take a scratch marker in the moment before it is locked, for one a
+        // killed claim left; another name is tried then.
+        if (fd && (!lockWhole(fd.get()) || !stillNamed(fd.get())))
+            fd.reset();
+    }
+    if (!fd)
+        return EEXIST;
+    const int linked =
+        ::linkat(m_fd.get(), scratch.constData(), m_fd.get(), name.constData(), 0) == 0 ? 0 : errno;
+    ::unlinkat(m_fd.get(), scratch.constData(), 0);
+    if (linked == 0) {
+        marker = std::move(fd);
+        return 0;
+    }
+    if (linked != EPERM && linked != EOPNOTSUPP && linked != ENOSYS)
+        return linked; // EEXIST among them: another add's marker, running or killed
+    // A file system without hard links: the marker is made under its own name and locked at once. In the
+    // moment between, another program may take it for an abandoned one and remove it; the identifier is
+    // then skipped, and nothing else is removed (the marker says no folder was made).
+    fd = UniqueFd(
         ::openat(m_fd.get(), name.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!fd)
         return errno;
-    // Between its creation and this lock another program may take the new marker for an abandoned one
-    // and remove it; the identifier is then left to that program, which removes nothing else (the
-    // marker says no folder was made).
     if (!lockWhole(fd.get()) || !stillNamed(fd.get()))
         return EEXIST;
     marker = std::move(fd);
     return 0;
+}
+
+bool PendingAdds::isScratch(const QString& name)
+{
+    return name.startsWith(ScratchPrefix);
+}
+
+int PendingAdds::removeScratch(const QString& name) const
+{
+    int error = 0;
+    const UniqueFd held = lockAbandoned(name, error);
+    if (!held)
+        return error;
+    return ::unlinkat(m_fd.get(), local(name).constData(), 0) == 0 || errno == ENOENT ? 0 : errno;
 }
 
 int PendingAdds::noteFolderMade(int marker, int id)

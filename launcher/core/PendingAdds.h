@@ -18,6 +18,8 @@ class PendingAdds
 {
 public:
     static const QString FolderName;
+    // The start of the name a new marker has until it is linked to its identifier's name.
+    static const QString ScratchPrefix;
 
     static QString folderPath(const QString& companyData);
 
@@ -30,6 +32,11 @@ public:
     // A new marker for the identifier, locked. 0 with the marker; EEXIST when the identifier has a marker
     // already (another add's, running or killed) or was taken from under this one; otherwise the errno.
     int claim(int id, UniqueFd& marker) const;
+    // Whether a name in the folder is a marker still being made (or left by a claim that was killed).
+    static bool isScratch(const QString& name);
+    // Removes a marker left half made by a killed claim; one that is being made is left alone. 0, or the
+    // errno.
+    int removeScratch(const QString& name) const;
     // Writes into a held marker that its add has made the company's folder. 0, or the errno.
     static int noteFolderMade(int marker, int id);
     // The identifier whose folder the marker says its add has made: 0 when the marker is empty (its add

@@ -1,4 +1,5 @@
 #include "base/AppError.h"
+#include "base/UniqueFd.h"
 #include "launcher/core/NewCompanyFolder.h"
 #include "launcher/core/PendingAdds.h"
 #include "tests/support/ChildProcess.h"
@@ -12,6 +13,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <csignal>
+#include <fcntl.h>
 #include <functional>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -279,6 +281,34 @@ TEST_F(InterruptedAddTest, BadMarkersAndFoldersAreReportedAndNothingIsLost)
         asked = 0;
         QDir(outside).removeRecursively();
     }
+}
+
+// A new marker is made under a scratch name and locked before it takes its identifier's name. One left by
+// a claim killed in between is removed without a word; one still being made is left to its add.
+TEST_F(InterruptedAddTest, AScratchMarkerIsRemovedOnlyWhenItsClaimIsGone)
+{
+    ASSERT_TRUE(QDir().mkpath(PendingAdds::folderPath(data())));
+    const QString left = pendingFile(PendingAdds::ScratchPrefix + QStringLiteral("killed"));
+    const QString held = pendingFile(PendingAdds::ScratchPrefix + QStringLiteral("running"));
+    Fixtures::writeAll(left, "");
+    Fixtures::writeAll(held, "");
+    UniqueFd holder(::open(QFile::encodeName(held).constData(), O_RDWR | O_CLOEXEC));
+    ASSERT_TRUE(holder);
+    struct flock whole
+    {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(holder.get(), F_OFD_SETLK, &whole), 0);
+    auto expected = snapshot();
+    expected.remove(pendingName(PendingAdds::ScratchPrefix + QStringLiteral("killed")));
+
+    EXPECT_EQ(recover(), QStringList());
+
+    EXPECT_EQ(snapshot(), expected);
+    EXPECT_EQ(asked, 0);
+    holder.reset();
+    EXPECT_EQ(recover(), QStringList());
+    EXPECT_FALSE(QFileInfo::exists(PendingAdds::folderPath(data())));
 }
 
 // An add cannot start where its marker cannot be made: it says why, and no company folder is made.
