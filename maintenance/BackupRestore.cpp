@@ -3,8 +3,9 @@
 #include "base/AppError.h"
 #include "base/PathJoin.h"
 #include "base/SystemError.h"
+#include "maintenance/BackupProgressWindow.h"
+#include "maintenance/backup/BackupMaker.h"
 #include "maintenance/backup/FolderPaths.h"
-#include "maintenance/backup/HeldSource.h"
 #include "platform/MessageBox.h"
 #include "platform/ScreenPointer.h"
 #include "platform/ShellPath.h"
@@ -13,9 +14,12 @@
 #include "shared/modFileSys.h"
 
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <algorithm>
 #include <cerrno>
+#include <unistd.h>
 
 namespace BackupRestore {
 
@@ -33,23 +37,61 @@ QString fileInTheWay(const QString& target)
     return level;
 }
 
-// Made with its parents; raises when it is not a folder afterwards, since the copy's target rule would
-// then write the master database as a file of the backup folder's name.
-void makeBackupFolder(const QString& target)
+[[noreturn]] void cannotMake(const QString& target, const QString& why)
 {
-    int error = 0;
-    modFileSys::CreateFolderPath(target, &error);
-    if (modFileSys::FolderExists(target))
-        return;
-    const QFileInfo info(ShellPath::resolve(target));
-    const QString why =
-        info.exists() ? QStringLiteral("a file of that name is in the way")
-        : error == EEXIST
-            ? QStringLiteral("a file stands where a folder should be (\"%1\")").arg(fileInTheWay(target))
-        : error != 0 ? systemErrorText(error)
-                     : QStringLiteral("the folder could not be made");
     throw AppError(ErrorNumber::PathFileAccessError,
                    QStringLiteral("Cannot create the backup folder \"%1\": %2.").arg(target, why));
+}
+
+// The folders above the backup folder, made when missing; raises, naming the backup folder, when they
+// cannot be made or written, or when a file stands where the backup folder goes.
+void makeParentOf(const QString& target, const QString& folder)
+{
+    const QString parent = QFileInfo(folder).path();
+    int error = 0;
+    modFileSys::CreateFolderPath(parent, &error);
+    if (!modFileSys::FolderExists(parent)) {
+        const QFileInfo info(ShellPath::resolve(parent));
+        cannotMake(
+            target,
+            info.exists()
+                ? QStringLiteral("a file stands where a folder should be (\"%1\")").arg(info.filePath())
+            : error == EEXIST
+                ? QStringLiteral("a file stands where a folder should be (\"%1\")").arg(fileInTheWay(parent))
+            : error != 0 ? systemErrorText(error)
+                         : QStringLiteral("the folder could not be made"));
+    }
+    if (::access(QFile::encodeName(parent).constData(), W_OK | X_OK) != 0)
+        cannotMake(target, systemErrorText(errno));
+    const QFileInfo existing(folder);
+    if (existing.isSymLink() || (existing.exists() && !existing.isDir()))
+        cannotMake(target, QStringLiteral("a file of that name is in the way"));
+}
+
+bool namesBackupPart(const QString& name);
+
+// What an existing backup folder holds, for the decision to replace it as a whole.
+enum class Existing
+{
+    None,       // no such folder, or an empty one: nothing to lose
+    Backup,     // the master database, the company folder, the master's journal and nothing else
+    OtherFiles, // anything else: never replaced
+};
+
+Existing existingAt(const QString& folder)
+{
+    if (!QFileInfo(folder).isDir())
+        return Existing::None;
+    const QStringList names =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (names.isEmpty())
+        return Existing::None;
+    const QString journal = MasterFileName + QStringLiteral("-journal");
+    for (const QString& name : names) {
+        if (!namesBackupPart(name) && name.compare(journal, Qt::CaseInsensitive) != 0)
+            return Existing::OtherFiles;
+    }
+    return Existing::Backup;
 }
 
 // Puts the normal pointer back however the action ends.
@@ -60,6 +102,12 @@ public:
     ~BusyPointer() { release(); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
+    void again()
+    {
+        if (!m_busy)
+            m_screen.setBusy(true);
+        m_busy = true;
+    }
     void release()
     {
         if (m_busy)
@@ -127,25 +175,7 @@ QString BackupFolderNameAt(const QDateTime& localTime)
 
 int CopyFlags(bool overwrite)
 {
-    return overwrite ? (Fof::Silent | Fof::NoConfirmation | Fof::NoConfirmMkdir) : Fof::NoConfirmMkdir;
-}
-
-FileOpResult BackupDatabase(IFileOperation& files, const QString& source, const QString& target, int flags)
-{
-    const QString master = joinPath({source, MasterFileName});
-    const QString companies = joinPath({source, CompanyFolderName});
-    modFileSys::RequirePath(target);
-    // A backup kept inside the folder it copies would change the source and copy itself again next time.
-    if (FolderPaths::liesWithin(target, companies))
-        throw AppError(ErrorNumber::PathFileAccessError,
-                       QStringLiteral("The backup folder \"%1\" lies inside \"%2\", the folder it copies. "
-                                      "Choose a backup folder outside it.")
-                           .arg(target, companies));
-    makeBackupFolder(target);
-    // The two copies form one backup: after a failed first one, the second would only hide it.
-    if (FileOpResult result = Common::ShellCopyNoCheck(files, master, target, flags); !result.ok)
-        return result;
-    return Common::ShellCopyNoCheck(files, companies, target, flags);
+    return overwrite ? (Fof::NoConfirmation | Fof::NoConfirmMkdir) : Fof::NoConfirmMkdir;
 }
 
 FileOpResult RestoreDatabase(IFileOperation& files, const QString& backupFolder, const QString& restoreTo,
@@ -162,17 +192,42 @@ Outcome Backup(const ActionServices& services, const QString& source, const QStr
         return Outcome::Declined;
     bool completed = false;
     try {
-        // The databases stay in one committed state from before the copy until it is checked.
-        const HeldSource held(source);
-        completed = BackupDatabase(services.files, source, target, CopyFlags(overwrite)).ok;
-        if (completed) {
-            const QString problem = held.verifyCopy(target, AppFolder::CommonPassword);
-            if (!problem.isEmpty()) {
-                completed = false;
-                pointer.release();
-                services.messages.show(problem, MsgStyle::OkOnly);
-            }
+        modFileSys::RequirePath(target);
+        const QString companies = joinPath({source, CompanyFolderName});
+        // A backup kept inside the folder it copies would change the source and copy itself again next time.
+        if (FolderPaths::liesWithin(target, companies))
+            throw AppError(
+                ErrorNumber::PathFileAccessError,
+                QStringLiteral("The backup folder \"%1\" lies inside \"%2\", the folder it copies. "
+                               "Choose a backup folder outside it.")
+                    .arg(target, companies));
+        const QString folder = FolderPaths::withoutTrailingSlash(QFileInfo(target).absoluteFilePath());
+        makeParentOf(target, folder);
+        BackupMaker::Request request{FolderPaths::withoutTrailingSlash(source), folder, true, 0,
+                                     AppFolder::CommonPassword};
+        const Existing existing = existingAt(folder);
+        if (existing == Existing::OtherFiles)
+            throw AppError(
+                ErrorNumber::PathFileAccessError,
+                QStringLiteral("The backup folder \"%1\" holds other files than a backup. Choose a "
+                               "new folder for the backup.")
+                    .arg(target));
+        if (existing == Existing::Backup && !overwrite) {
+            pointer.release();
+            const auto answer = services.messages.show(
+                QStringLiteral(
+                    "The backup folder \"%1\" holds a backup already. Do you want to replace it ? ")
+                    .arg(target),
+                MsgStyle::YesNoQuestion, QStringLiteral("Question"));
+            if (answer != MsgResult::Yes)
+                throw BackupCancelled();
+            pointer.again();
         }
+        BackupProgressWindow progress(services.fileUi, source);
+        BackupMaker::make(request, progress);
+        completed = true;
+    } catch (const BackupCancelled&) {
+        // The person chose to stop; nothing of the new backup is left, and nothing more needs saying.
     } catch (const std::exception& error) {
         pointer.release();
         services.messages.show(descriptionOf(error), MsgStyle::OkOnly);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/fileop/FileOperation.h"
+#include "platform/fileop/FileOperationUi.h"
 
 #include <QString>
 
@@ -9,24 +10,19 @@ class IMessageBox;
 class IScreenPointer;
 
 // Backing up an application folder's data (the master database and the company folder) into a folder of
-// its own, and restoring such a folder's contents. The copies are plain file copies made by the shell
-// file operation, which shows its own progress window, questions and error boxes as the flags allow.
+// its own, and restoring such a folder's contents. The backup is the backup library's (BackupMaker), shown
+// in the file operation's progress window; the restore is a copy made by the shell file operation, which
+// shows its own progress window, questions and error boxes as the flags allow.
 namespace BackupRestore {
 
 // "DB-" and the local time as yyyyMMddhhmmss (4-digit year, 24-hour clock, no separators): the name of
 // a backup folder made at that time.
 QString BackupFolderNameAt(const QDateTime& localTime);
 
-// Silent, replacing without a question, creating folders (532) when overwrite is on; otherwise asking
-// before each replacement and creating folders without asking (512).
+// Replacing without a question, creating folders (528) when overwrite is on; otherwise asking before each
+// replacement and creating folders without asking (512). Neither is silent: a long copy shows its progress
+// window with its Cancel button whichever is chosen.
 int CopyFlags(bool overwrite);
-
-// Copies source/MCLarkspur.mdb and source/CompanyData (with everything below it) into target, which is
-// made first with every missing folder above it. Raises an AppError, with nothing written, when a path is
-// empty (error 5), when target lies inside the company folder, or when target cannot be made a folder.
-// Otherwise stops at the first copy that fails and returns its result; success when both copies did
-// everything asked.
-FileOpResult BackupDatabase(IFileOperation& files, const QString& source, const QString& target, int flags);
 
 // Copies every entry of backupFolder into restoreTo. backupFolder is taken as typed and the pattern "*.*"
 // is appended to it, so it names the folder's contents when it ends with a separator.
@@ -38,6 +34,7 @@ struct ActionServices
     IMessageBox& messages;
     IScreenPointer& screen;
     IFileOperation& files;
+    IFileOperationUi& fileUi; // the progress window of the backup
 };
 
 enum class Outcome
@@ -47,9 +44,13 @@ enum class Outcome
     Failed,    // an error box said why
 };
 
-// The backup button: asks first (with the hourglass up), copies while every database of the source is
-// held in one committed state (HeldSource), checks the copy and writes its manifest beside it, and says
-// "Backup Database Completed..." only for a copy that passed; a failed check is shown in its own box.
+// The backup button: asks first (with the hourglass up), then makes the backup with the backup library:
+// each database copied as one committed state, everything copied into a hidden folder beside the target,
+// checked, and only then given the target's name, with its manifest beside it; a failure or a Cancel
+// removes the hidden folder. Says "Backup Database Completed..." only for a backup that was made whole;
+// otherwise the reason in its own box (none after Cancel) and "Backup Database Failed!!!". An existing
+// target folder holding a backup is replaced only with overwrite or after a question; one holding
+// anything else is refused, never emptied.
 Outcome Backup(const ActionServices& services, const QString& source, const QString& target, bool overwrite);
 
 // The restore button: asks first, refuses empty fields, copies, and says so only when the copy completed.

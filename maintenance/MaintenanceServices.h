@@ -8,6 +8,7 @@ class IEventPump;
 class IFatalError;
 class IFileOpenDialog;
 class IFileOperation;
+class IFileOperationUi;
 class IFolderPicker;
 class IMessageBox;
 class IScreenPointer;
@@ -24,6 +25,7 @@ struct MaintenanceServices
     IFolderPicker& folders;
     IFileOpenDialog& fileOpen;
     IFileOperation& files;
+    IFileOperationUi& fileUi; // the file operation's windows: the backup's progress window
     std::function<QDateTime()> clock = [] {
         return QDateTime::currentDateTime();
     };

@@ -382,7 +382,7 @@ void frmMain::CmdRestoreTo_Click()
 void frmMain::CmdBackup_Click()
 {
     runWindowEvent(m_services.fatal, [this] {
-        BackupRestore::Backup({m_services.messages, m_services.screen, m_services.files},
+        BackupRestore::Backup({m_services.messages, m_services.screen, m_services.files, m_services.fileUi},
                               txtBackupSource->text(), txtBackupTo->text(), ChkOverwirte->isChecked());
     });
 }
@@ -390,7 +390,7 @@ void frmMain::CmdBackup_Click()
 void frmMain::CmdRestore_Click()
 {
     runWindowEvent(m_services.fatal, [this] {
-        BackupRestore::Restore({m_services.messages, m_services.screen, m_services.files},
+        BackupRestore::Restore({m_services.messages, m_services.screen, m_services.files, m_services.fileUi},
                                txtBackupfile->text(), txtRestoreTo->text(), ChkResOverwrite->isChecked());
     });
 }

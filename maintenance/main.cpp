@@ -56,7 +56,7 @@ int main(int argc, char** argv)
     app.setFatalError(&desktop.fatal());
 
     frmMain window({desktop.info(), desktop.messages(), desktop.fatal(), desktop.screen(), desktop.events(),
-                    desktop.folders(), desktop.fileOpen(), desktop.files()});
+                    desktop.folders(), desktop.fileOpen(), desktop.files(), desktop.fileUi()});
     window.show();
     return app.exec();
 }

@@ -34,6 +34,7 @@ public:
     IFolderPicker& folders() { return m_folders; }
     IFileOpenDialog& fileOpen() { return m_fileOpen; }
     IFileOperation& files() { return m_files; }
+    IFileOperationUi& fileUi() { return m_fileUi; }
     IScreenPointer& screen() { return m_screen; }
     IEventPump& events() { return m_events; }
     // The product's single-instance lock, taken when it is first asked for: a program that never asks

@@ -238,7 +238,12 @@ Report make(const Request& request, IBackupProgress& progress)
     clock.start();
     StagingFolder staging(parent, name);
     Copier copier(request, staging.path(), progress);
-    copier.copyAll(listing);
+    try {
+        copier.copyAll(listing);
+    } catch (const AppError& error) {
+        // A file that could not be written is named by its place in the backup, not the hidden folder's.
+        throw AppError(error.number(), QString(error.description()).replace(staging.path(), folder));
+    }
     const qint64 copied = clock.nsecsElapsed();
     copier.finishChecks();
     const qint64 checked = clock.nsecsElapsed();

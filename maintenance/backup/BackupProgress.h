@@ -1,8 +1,18 @@
 #pragma once
 
 #include <QtGlobal>
+#include <exception>
 
-// Told how far a backup, a check or a restore has come, in bytes of file data.
+// Thrown from IBackupProgress::advance to stop the operation (a person pressed Cancel). The operation
+// cleans up as after any failure: nothing of a new backup, nothing of a restore's staged files is left.
+class BackupCancelled : public std::exception
+{
+public:
+    const char* what() const noexcept override { return "cancelled"; }
+};
+
+// Told how far a backup, a check or a restore has come, in bytes of file data. advance may throw
+// BackupCancelled.
 class IBackupProgress
 {
 public:

@@ -1,7 +1,11 @@
-#include "maintenance/BackupRestore.h"
+#include "maintenance/MaintenanceServices.h"
+#include "maintenance/frmMain.h"
+#include "platform/AppInfo.h"
+#include "platform/doubles/RecordingFatalError.h"
 #include "platform/doubles/RecordingScreen.h"
 #include "platform/doubles/ScriptedFileOperationUi.h"
 #include "platform/doubles/ScriptedMessageBox.h"
+#include "platform/doubles/ScriptedPickers.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "shared/AppFolder.h"
 #include "tests/backup/BackupFixture.h"
@@ -13,8 +17,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QSet>
+#include <QTest>
 #include <QThread>
 
 namespace {
@@ -133,31 +140,49 @@ TEST_F(BackupFixture, BackupsWhileAnotherProgramCommitsHoldOneCommittedStateEach
     EXPECT_EQ(rowsAndCheck(company).section(QLatin1Char('\n'), 0, 0), QStringLiteral("ok"));
 }
 
-// The window's backup holds the databases the same way while its shell copy runs.
+// The window's backup button makes the command's backup: each copy of a database another program is
+// committing to is one committed state, checked by the sqlcipher shell and by the command's verify.
 TEST_F(BackupFixture, TheWindowsBackupWhileAnotherProgramCommitsHoldsOneCommittedStateEachTime)
 {
     const QString company = appFolder + QStringLiteral("/CompanyData/1/1.mdb");
     prepareLoad(company);
     Writer writer(company, root);
     ASSERT_TRUE(writerUnderWay(company)) << writer.errors().toStdString();
+    AppInfo app;
+    app.folder = appFolder;
+    app.productName = QStringLiteral("vaultkeep");
+    app.fileName = QStringLiteral("vaultkeep");
     ScriptedMessageBox messages;
+    RecordingFatalError fatal;
     RecordingScreenPointer screen;
+    CountingEventPump events;
+    ScriptedFolderPicker folders;
+    ScriptedFileOpenDialog fileOpen;
     ScriptedFileOperationUi ui;
     ShellFileOperation files(ui);
+    QDateTime now(QDate(2024, 1, 31), QTime(23, 59, 50));
+    frmMain window({app, messages, fatal, screen, events, folders, fileOpen, files, ui, [&] {
+                        return now;
+                    }});
+    window.show();
     QSet<int> states;
     for (int run = 1; run <= 5; ++run) {
-        const QString target = path(QStringLiteral("window/%1/DB-2024013123595%1").arg(run));
+        now = now.addSecs(1);
+        const QString target = path(QStringLiteral("window/DB-2024013123595%1").arg(run));
+        window.txtBackupTo->setText(target + QLatin1Char('/'));
         messages.clear();
         messages.queueAnswer(MsgResult::Yes);
-        EXPECT_EQ(BackupRestore::Backup({messages, screen, files}, appFolder, target, true),
-                  BackupRestore::Outcome::Completed)
-            << "run " << run << ": "
-            << (messages.calls().size() > 1 ? messages.calls()[1].text.toStdString() : "");
+        QTest::mouseClick(window.CmdBackup, Qt::LeftButton);
+        ASSERT_EQ(messages.calls().size(), 2) << "run " << run;
+        EXPECT_EQ(messages.calls()[1].text, QStringLiteral("Backup Database Completed..."))
+            << "run " << run << ": " << messages.calls()[1].text.toStdString();
         EXPECT_EQ(vaultkeep({QStringLiteral("verify"), target}).exitCode, 0) << "run " << run;
         states.insert(checkedRows(target + QStringLiteral("/CompanyData/1/1.mdb"), run));
     }
     EXPECT_EQ(writer.stop(), 0) << writer.errors().toStdString();
     EXPECT_GT(states.size(), 1);
+    EXPECT_EQ(hiddenBelow(path(QStringLiteral("window"))), QStringList{});
+    EXPECT_FALSE(fatal.ended());
 }
 
 } // namespace

@@ -39,7 +39,11 @@ TEST_F(Backup, TheDefaultBackupCopiesTheMasterAndTheCompanyFolderIntoATimeStampe
 
     EXPECT_EQ(told(messages), (QStringList{backupQuestion(), backupDone()}));
     EXPECT_EQ(screen.changes(), (QList<bool>{true, false}));
-    EXPECT_EQ(fileUi.progressWindowsShown(), 0); // overwrite checked: silent
+    // Overwrite checked or not, the copy shows its progress window with its Cancel button.
+    EXPECT_EQ(fileUi.progressWindowsShown(), 1);
+    EXPECT_FALSE(fileUi.progressOpen());
+    EXPECT_EQ(leftovers(appFolder + QStringLiteral("/Backup")), QStringList{});
+    EXPECT_TRUE(QFileInfo(appFolder + QStringLiteral("/Backup/DB-20240131235958.sha256")).isFile());
     const QString backup = appFolder + QStringLiteral("/Backup/DB-20240131235958");
     EXPECT_EQ(snapshot(backup), dataOf(appFolder));
     EXPECT_EQ(dataOf(backup).size(), 9); // master, folder, template, three companies in their folders
@@ -127,7 +131,9 @@ TEST_F(Backup, BadInputGetsAClearErrorAndLosesNothing)
     const QString thaiApp = path(QStringLiteral("บริษัท O'Neil & Co"));
     AppFolderMaker::make(thaiApp, {false, 2});
     writeFile(path(QStringLiteral("noMaster/CompanyData/1/1.mdb")), "one");
-    writeFile(path(QStringLiteral("noCompanies/MCLarkspur.mdb")), "master");
+    QDir().mkpath(path(QStringLiteral("noCompanies")));
+    QFile::copy(appFolder + QStringLiteral("/MCLarkspur.mdb"),
+                path(QStringLiteral("noCompanies/MCLarkspur.mdb")));
     writeFile(path(QStringLiteral("aFile")), "in the way");
     struct Case
     {
@@ -149,14 +155,18 @@ TEST_F(Backup, BadInputGetsAClearErrorAndLosesNothing)
         {"no master database",
          path("noMaster"),
          path("t1"),
-         {backupQuestion(), backupFailed()},
-         "Cannot find \"" + path("noMaster/MCLarkspur.mdb") + "\"",
-         {}},
+         {backupQuestion(),
+          "0||'" + path("noMaster/MCLarkspur.mdb") + "' is missing: '" + path("noMaster") +
+              "' is not an application folder.",
+          backupFailed()},
+         "",
+         {"-"}},
+        // An application folder without companies yet is backed up as it is.
         {"no company folder",
          path("noCompanies"),
          path("t2/"),
-         {backupQuestion(), backupFailed()},
-         "Cannot find \"" + path("noCompanies/CompanyData") + "\"",
+         {backupQuestion(), backupDone()},
+         "",
          {master}},
         {"a target inside the company folder",
          appFolder,
@@ -238,86 +248,105 @@ TEST_F(Backup, BadInputGetsAClearErrorAndLosesNothing)
     EXPECT_EQ(snapshot(path("สำรอง ข้อมูล's/DB 1")), dataOf(thaiApp));
 }
 
-TEST_F(Backup, WithoutOverwriteEachReplacementIsAskedAndACancelFails)
+// A backup replaces a whole folder: one that holds a backup is replaced with overwrite or after a
+// question, an empty one without a question, and one that holds anything else never.
+TEST_F(Backup, AnExistingBackupFolderIsReplacedOnlyWhenItHoldsABackupAndTheUserAgrees)
 {
-    const QString target = path(QStringLiteral("again"));
-    ASSERT_TRUE(BackupRestore::BackupDatabase(files, appFolder, target, 532).ok);
+    const QString target = path(QStringLiteral("again/DB-1"));
+    const QString asked = QStringLiteral("36|Question|The backup folder \"") + target +
+                          QStringLiteral("\" holds a backup already. Do you want to replace it ? ");
+    const QString otherFiles = QStringLiteral("0||The backup folder \"") + target +
+                               QStringLiteral("\" holds other files than a backup. Choose a new folder for "
+                                              "the backup.");
+    const QByteArray oldMaster = "an older backup's master";
     struct Case
     {
         const char* what;
-        std::function<void()> answer;
+        QString extraFile; // besides an older backup's master; empty: none
+        bool overwrite;
+        QList<int> answers; // after the first question
         QStringList told;
-        int questions;
+        bool replaced;
     };
     const Case cases[] = {
-        // The master database and the company folder are two copies: each asks its own first question.
-        {"yes to all",
-         [&] {
-             fileUi.queueReplace(ReplaceAnswer::YesToAll);
-             fileUi.queueReplace(ReplaceAnswer::YesToAll);
-         },
-         {backupQuestion(), backupDone()},
-         2},
-        {"no to each",
-         [&] {
-             for (int i = 0; i < 5; ++i)
-                 fileUi.queueReplace(ReplaceAnswer::No);
-         },
-         {backupQuestion(), backupDone()},
-         5},
-        {"cancel at the first question",
-         [&] { fileUi.queueReplace(ReplaceAnswer::Cancel); },
-         {backupQuestion(), backupFailed()},
-         1},
-        {"cancel in the progress window",
-         [&] {
-             fileUi.queueReplace(ReplaceAnswer::YesToAll);
-             fileUi.cancelAfterUpdates(int(fileUi.updates().size()) + 2);
-         },
-         {backupQuestion(), backupFailed()},
-         1},
+        {"overwrite", "", true, {}, {backupQuestion(), backupDone()}, true},
+        {"asked, yes", "", false, {MsgResult::Yes}, {backupQuestion(), asked, backupDone()}, true},
+        {"asked, no", "", false, {MsgResult::No}, {backupQuestion(), asked, backupFailed()}, false},
+        {"other files, overwrite",
+         "notes.txt",
+         true,
+         {},
+         {backupQuestion(), otherFiles, backupFailed()},
+         false},
+        {"other files",
+         "Backup/DB-0/MCLarkspur.mdb",
+         false,
+         {},
+         {backupQuestion(), otherFiles, backupFailed()},
+         false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        QDir(path(QStringLiteral("again"))).removeRecursively();
+        writeFile(target + QStringLiteral("/MCLarkspur.mdb"), oldMaster);
+        if (!c.extraFile.isEmpty())
+            writeFile(target + QLatin1Char('/') + c.extraFile, "kept");
+        const auto before = snapshot(target);
         messages.clear();
         messages.queueAnswer(MsgResult::Yes);
-        const int questionsBefore = int(fileUi.questions().size());
-        c.answer();
-        BackupRestore::Backup(actions(), appFolder, target, false);
+        for (const int answer : c.answers)
+            messages.queueAnswer(answer);
+
+        EXPECT_EQ(BackupRestore::Backup(actions(), appFolder, target, c.overwrite),
+                  c.replaced ? BackupRestore::Outcome::Completed : BackupRestore::Outcome::Failed);
+
         EXPECT_EQ(told(messages), c.told);
-        EXPECT_EQ(fileUi.questions().size() - questionsBefore, c.questions);
-        EXPECT_EQ(fileUi.pendingAnswers(), 0);
-        EXPECT_EQ(leftovers(target), QStringList{});
-        EXPECT_EQ(snapshot(target), dataOf(appFolder));
+        EXPECT_FALSE(screen.busy());
+        EXPECT_EQ(snapshot(target), c.replaced ? dataOf(appFolder) : before);
+        EXPECT_EQ(QFileInfo::exists(target + QStringLiteral(".sha256")), c.replaced);
+        EXPECT_EQ(leftovers(path(QStringLiteral("again"))), QStringList{});
     }
-    EXPECT_GT(fileUi.progressWindowsShown(), 0);
+    // An empty folder holds nothing to lose: it takes the backup without a question.
+    QDir(path(QStringLiteral("again"))).removeRecursively();
+    QDir().mkpath(target);
+    messages.clear();
+    messages.queueAnswer(MsgResult::Yes);
+    EXPECT_EQ(BackupRestore::Backup(actions(), appFolder, target, false), BackupRestore::Outcome::Completed);
+    EXPECT_EQ(told(messages), (QStringList{backupQuestion(), backupDone()}));
+    EXPECT_EQ(snapshot(target), dataOf(appFolder));
 }
 
-TEST_F(Backup, AFullDiskFailsTheBackupWithoutAPartialFile)
+// A backup that does not end whole leaves nothing that looks like a backup: no DB- folder, no hidden
+// folder beside it, no manifest; the source is as it was.
+TEST_F(Backup, ACancelOrAFullDiskLeavesNoFolderAndTheSourceUntouched)
 {
-    writeFile(appFolder + QStringLiteral("/CompanyData/9/9.mdb"), randomBytes(1024 * 1024));
-    const QString target = path(QStringLiteral("full"));
+    writeFile(appFolder + QStringLiteral("/CompanyData/9/9.mdb"), randomBytes(3 * 1024 * 1024));
+    const auto source = snapshot(appFolder);
+    const QString parent = path(QStringLiteral("stopped"));
+    const QString target = parent + QStringLiteral("/DB-20240131235958");
+
+    messages.queueAnswer(MsgResult::Yes);
+    fileUi.cancelAfterUpdates(3);
+    EXPECT_EQ(BackupRestore::Backup(actions(), appFolder, target, false), BackupRestore::Outcome::Failed);
+    EXPECT_EQ(told(messages), (QStringList{backupQuestion(), backupFailed()}));
+    EXPECT_EQ(fileUi.progressWindowsShown(), 1);
+    EXPECT_FALSE(fileUi.progressOpen());
+    EXPECT_EQ(QDir(parent).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
+
     const QStringList lines = toldInChild(
         Child::FullDisk,
         [&](const BackupRestore::ActionServices& child) {
             BackupRestore::Backup(child, appFolder, target, true);
         },
-        256 * 1024);
-
+        1024 * 1024);
     ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('\n')).toStdString();
-    EXPECT_EQ(lines.mid(0, 2), (QStringList{backupQuestion(), backupFailed()}));
-    EXPECT_TRUE(lines[2].startsWith(QStringLiteral("error box|Cannot copy \"") + appFolder +
-                                    QStringLiteral("/CompanyData/9/9.mdb\"")))
-        << lines[2].toStdString();
-    EXPECT_TRUE(lines[2].endsWith(QStringLiteral("there is not enough space on the disk.")))
-        << lines[2].toStdString();
-    // Whatever was written before the disk filled is whole; the file that did not fit is not there at all.
-    const auto copied = snapshot(target);
-    const auto source = dataOf(appFolder);
-    EXPECT_FALSE(copied.contains(QStringLiteral("CompanyData/9/9.mdb")));
-    for (auto it = copied.cbegin(); it != copied.cend(); ++it)
-        EXPECT_EQ(it.value(), source.value(it.key())) << it.key().toStdString();
-    EXPECT_EQ(leftovers(target), QStringList{});
+    EXPECT_EQ(lines[0], backupQuestion());
+    EXPECT_EQ(lines[1], QStringLiteral("0||'") + target +
+                            QStringLiteral("/CompanyData/9/9.mdb' could not be written: the disk is full "
+                                           "(File too large)."));
+    EXPECT_EQ(lines[2], backupFailed());
+    EXPECT_EQ(QDir(parent).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList{});
+    EXPECT_EQ(differences(source, snapshot(appFolder)), QStringList{});
 }
 
 TEST_F(Backup, ATargetTheUserMayNotWriteFailsTheBackup)
@@ -326,38 +355,16 @@ TEST_F(Backup, ATargetTheUserMayNotWriteFailsTheBackup)
     QDir().mkpath(locked);
     ::chmod(QFile::encodeName(locked).constData(), 0755); // root's: others may look, not write
     Unprivileged::makeReachable(appFolder + QStringLiteral("/CompanyData/1"));
-    struct Case
-    {
-        const char* what;
-        QString target;
-        QStringList told;
-        QString errorBox; // start of the copy's error box; empty: none
-    };
-    const Case cases[] = {
-        {"a backup folder it cannot make",
-         locked + "/DB-1",
-         {backupQuestion(), "0||Cannot create the backup folder \"" + locked + "/DB-1\": Permission denied.",
-          backupFailed()},
-         ""},
-        {"a backup folder it cannot write",
-         locked,
-         {backupQuestion(), backupFailed()},
-         "error box|Cannot copy \"" + appFolder + "/MCLarkspur.mdb\" to \""},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    for (const QString& target : {locked + "/DB-1", locked + "/DB-1/", locked + "/Backup/DB-1"}) {
+        SCOPED_TRACE(target.toStdString());
         const QStringList lines =
             toldInChild(Child::Unprivileged, [&](const BackupRestore::ActionServices& child) {
-                BackupRestore::Backup(child, appFolder, c.target, true);
+                BackupRestore::Backup(child, appFolder, target, true);
             });
-        ASSERT_EQ(lines.size(), c.told.size() + (c.errorBox.isEmpty() ? 0 : 1))
-            << lines.join(QLatin1Char('\n')).toStdString();
-        EXPECT_EQ(lines.mid(0, c.told.size()), c.told);
-        if (!c.errorBox.isEmpty()) {
-            EXPECT_TRUE(lines.last().startsWith(c.errorBox)) << lines.last().toStdString();
-            EXPECT_TRUE(lines.last().endsWith(QStringLiteral("access is denied.")))
-                << lines.last().toStdString();
-        }
+        EXPECT_EQ(lines,
+                  (QStringList{backupQuestion(),
+                               "0||Cannot create the backup folder \"" + target + "\": Permission denied.",
+                               backupFailed()}));
         EXPECT_EQ(snapshot(locked).keys(), QStringList{});
     }
 }

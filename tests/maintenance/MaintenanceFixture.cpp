@@ -2,6 +2,7 @@
 
 #include "base/PathJoin.h"
 #include "engine/DataLinkFile.h"
+#include "maintenance/backup/BackupMaker.h"
 #include "shared/AppFolder.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/Fixtures.h"
@@ -141,6 +142,12 @@ QString MaintenanceFixture::restoreDone()
     return QStringLiteral("64|Information|Restore Database Completed...");
 }
 
+void MaintenanceFixture::makeBackup(const QString& folder)
+{
+    NoBackupProgress quiet;
+    BackupMaker::make({appFolder, folder, false, 0, AppFolder::CommonPassword}, quiet);
+}
+
 QStringList MaintenanceFixture::toldInChild(
     Child kind, const std::function<void(const BackupRestore::ActionServices&)>& action, qint64 fileSizeLimit)
 {
@@ -164,7 +171,7 @@ QStringList MaintenanceFixture::toldInChild(
         ScriptedFileOperationUi childUi;
         ShellFileOperation childFiles(childUi);
         childFiles.setChunkSize(64 * 1024);
-        action({childMessages, childScreen, childFiles});
+        action({childMessages, childScreen, childFiles, childUi});
         QStringList lines = MaintenanceTest::told(childMessages);
         for (const QString& error : childUi.errors())
             lines.append(QStringLiteral("error box|") + error);

@@ -66,7 +66,7 @@ protected:
     MaintenanceFixture();
 
     QString path(const QString& relative) const { return root + QLatin1Char('/') + relative; }
-    BackupRestore::ActionServices actions() { return {messages, screen, files}; }
+    BackupRestore::ActionServices actions() { return {messages, screen, files, fileUi}; }
     // The lines of told() for the standard boxes of the operations.
     static QString backupQuestion();
     static QString backupDone();
@@ -83,6 +83,8 @@ protected:
         Unprivileged,
         FullDisk,
     };
+    // A backup of the application folder made by the backup library, as the window makes it.
+    void makeBackup(const QString& folder);
     QStringList toldInChild(Child kind,
                             const std::function<void(const BackupRestore::ActionServices&)>& action,
                             qint64 fileSizeLimit = 0);
@@ -100,7 +102,8 @@ protected:
     ScriptedFileOpenDialog fileOpen;
     ScriptedFileOperationUi fileUi;
     ShellFileOperation files{fileUi};
-    MaintenanceServices services{app, messages, fatal, screen, events, folders, fileOpen, files, [this] {
-                                     return now;
-                                 }};
+    MaintenanceServices services{
+        app, messages, fatal, screen, events, folders, fileOpen, files, fileUi, [this] {
+            return now;
+        }};
 };
