@@ -34,6 +34,29 @@ int FileLock::lock(Mode mode)
     return 0;
 }
 
+int FileLock::lockExclusive(const FileUse::OpenFiles& openElsewhere)
+{
+    if (!m_fd.valid())
+        return EBADF;
+    if (::flock(m_fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return errno;
+    if (FileUse::inUse(m_fd.get(), openElsewhere)) {
+        ::flock(m_fd.get(), LOCK_UN);
+        return EWOULDBLOCK;
+    }
+    return 0;
+}
+
+int FileLock::acquireExclusive(const QString& path, const FileUse::OpenFiles& openElsewhere)
+{
+    if (const int error = open(path); error != 0)
+        return error;
+    const int error = lockExclusive(openElsewhere);
+    if (error != 0)
+        release();
+    return error;
+}
+
 int FileLock::acquire(const QString& path, Mode mode)
 {
     if (const int error = open(path); error != 0)

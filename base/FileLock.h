@@ -2,6 +2,10 @@
 
 #include "base/UniqueFd.h"
 
+namespace FileUse {
+class OpenFiles;
+}
+
 #include <QString>
 
 // The "in use" rule for database files, in one place: every open connection holds a shared flock on its
@@ -26,8 +30,12 @@ public:
     // Locks the opened file. 0, or the errno: EWOULDBLOCK when another holder's lock is in the way (or,
     // for an exclusive lock, when the file is in use by another program).
     int lock(Mode mode);
+    // An exclusive lock with the other processes' handles taken from a snapshot (FileUse::OpenFiles), for
+    // an operation over many files.
+    int lockExclusive(const FileUse::OpenFiles& openElsewhere);
     // open() then lock().
     int acquire(const QString& path, Mode mode);
+    int acquireExclusive(const QString& path, const FileUse::OpenFiles& openElsewhere);
     void release() { m_fd.reset(); }
 
     bool isOpen() const { return m_fd.valid(); }

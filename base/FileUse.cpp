@@ -92,6 +92,47 @@ QList<pid_t> openElsewhere(int fd)
     return holders;
 }
 
+OpenFiles OpenFiles::take()
+{
+    OpenFiles open;
+    Dir processes(::opendir("/proc"));
+    if (!processes)
+        return open;
+    const pid_t self = ::getpid();
+    while (const dirent* process = ::readdir(processes.get())) {
+        if (!allDigits(process->d_name) || pid_t(std::strtol(process->d_name, nullptr, 10)) == self)
+            continue;
+        const QByteArray fdFolder = QByteArray("/proc/") + process->d_name + QByteArray("/fd");
+        Dir fds(::opendir(fdFolder.constData()));
+        if (!fds)
+            continue; // gone, or not ours to see
+        while (const dirent* entry = ::readdir(fds.get())) {
+            struct stat st
+            {};
+            if (allDigits(entry->d_name) && ::fstatat(::dirfd(fds.get()), entry->d_name, &st, 0) == 0 &&
+                S_ISREG(st.st_mode))
+                open.m_files.insert({quint64(st.st_dev), quint64(st.st_ino)});
+        }
+    }
+    return open;
+}
+
+bool OpenFiles::contains(int fd) const
+{
+    struct stat st
+    {};
+    return ::fstat(fd, &st) == 0 && m_files.contains({quint64(st.st_dev), quint64(st.st_ino)});
+}
+
+bool inUse(int fd, const OpenFiles& openElsewhere)
+{
+    struct stat st
+    {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    return sqliteLocked(fd) || openElsewhere.contains(fd);
+}
+
 bool inUse(int fd)
 {
     struct stat st

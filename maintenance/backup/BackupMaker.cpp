@@ -258,9 +258,16 @@ Report make(const Request& request, IBackupProgress& progress)
             ::rename(local(aside).constData(), local(folder).constData());
         throw;
     }
+    // The new name must be on the disk before the backup is called made (and before an older one goes).
+    if (const int error = FolderPaths::syncFolder(parent); error != 0) {
+        FolderPaths::removeTree(folder);
+        ::unlink(local(Manifest::pathFor(folder)).constData());
+        if (!aside.isEmpty())
+            ::rename(local(aside).constData(), local(folder).constData());
+        fail(HashedCopy::writeFailure(parent, error));
+    }
     if (!aside.isEmpty())
         FolderPaths::removeTree(aside);
-    FolderPaths::syncFolder(parent);
 
     Report report{folder, Manifest::pathFor(folder), int(copier.entries().size()), copier.bytes(), {}};
     report.copySeconds = double(copied) / 1e9;

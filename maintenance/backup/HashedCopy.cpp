@@ -86,7 +86,7 @@ QString writeFailure(const QString& target, int error)
 QByteArray copy(int sourceFd, const QString& sourcePath, const QString& target, const Progress& progress)
 {
     const QByteArray targetName = QFile::encodeName(target);
-    const UniqueFd out(::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    UniqueFd out(::open(targetName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     if (!out)
         fail(writeFailure(target, errno));
     NewFile cleanup(target);
@@ -110,6 +110,9 @@ QByteArray copy(int sourceFd, const QString& sourcePath, const QString& target, 
             progress(written);
     }
     if (::fsync(out.get()) != 0)
+        fail(writeFailure(target, errno));
+    // A file server may report a lost write only when the file is closed.
+    if (::close(out.release()) != 0)
         fail(writeFailure(target, errno));
     cleanup.keep();
     return hash.result().toHex();

@@ -123,7 +123,7 @@ void write(const QString& path, const QList<Entry>& entries)
     const QByteArray temporaryName = QFile::encodeName(temporary);
     ::unlink(temporaryName.constData());
     {
-        const UniqueFd out(::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+        UniqueFd out(::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
         if (!out)
             fail(HashedCopy::writeFailure(path, errno));
         qsizetype done = 0;
@@ -139,6 +139,12 @@ void write(const QString& path, const QList<Entry>& entries)
             done += put;
         }
         if (::fsync(out.get()) != 0) {
+            const int error = errno;
+            ::unlink(temporaryName.constData());
+            fail(HashedCopy::writeFailure(path, error));
+        }
+        // A file server may report a lost write only when the file is closed.
+        if (::close(out.release()) != 0) {
             const int error = errno;
             ::unlink(temporaryName.constData());
             fail(HashedCopy::writeFailure(path, error));

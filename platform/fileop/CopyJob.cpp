@@ -62,6 +62,14 @@ FileOpResult CopyJob::run(const QString& source, const QString& target)
     if (confirmMkdir && !plan.foldersToCreate.isEmpty() && !m_ui.askCreateFolder(plan.foldersToCreate.last()))
         return FileOpResult::failed(FileOpFailure::Cancelled, QStringLiteral("The copy was cancelled."));
 
+    // Every file the copy would replace is checked before the first is written: a copy that stops at a
+    // file in use half-way would leave some files replaced and others not.
+    result = firstInUse(plan);
+    if (!result.ok) {
+        m_ui.showError(result.error);
+        return result;
+    }
+
     const bool silent = (m_flags & Fof::Silent) != 0;
     m_total = plan.totalBytes;
     if (!silent)
@@ -84,6 +92,19 @@ FileOpResult CopyJob::run(const QString& source, const QString& target)
     if (!result.ok)
         m_ui.showError(result.error);
     return result;
+}
+
+FileOpResult CopyJob::firstInUse(const CopyPlan& plan)
+{
+    m_openElsewhere = FileUse::OpenFiles::take();
+    for (const CopyPlan::Item& item : plan.items) {
+        if (item.folder || !QFileInfo(item.target).isFile())
+            continue;
+        FileLock probe;
+        if (probe.acquireExclusive(item.target, m_openElsewhere) == EWOULDBLOCK)
+            return FileOpMessages::inUse(item.target, QStringLiteral("replace"));
+    }
+    return {};
 }
 
 FileOpResult CopyJob::createTargetFolders(const QStringList& folders)
@@ -139,7 +160,7 @@ FileOpResult CopyJob::copyFile(const CopyPlan::Item& item)
             }
         }
         // Only a lock held elsewhere stops us; a target we may not even read can still be replaced by rename.
-        if (targetLock.acquire(item.target, FileLock::Mode::Exclusive) == EWOULDBLOCK)
+        if (targetLock.acquireExclusive(item.target, m_openElsewhere) == EWOULDBLOCK)
             return FileOpMessages::inUse(item.target, QStringLiteral("replace"));
     }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/FileUse.h"
 #include "platform/fileop/CopyPlan.h"
 #include "platform/fileop/FileOperation.h"
 #include "platform/fileop/FilesystemSync.h"
@@ -18,6 +19,8 @@ public:
     FileOpResult run(const QString& source, const QString& target);
 
 private:
+    // The first file the plan would replace that another program uses; success when none is.
+    FileOpResult firstInUse(const CopyPlan& plan);
     FileOpResult createTargetFolders(const QStringList& folders);
     FileOpResult copyFolder(const CopyPlan::Item& item);
     FileOpResult copyFile(const CopyPlan::Item& item);
@@ -33,5 +36,6 @@ private:
     qint64 m_done = 0;
     qint64 m_total = 0;
     FilesystemSync m_sync;
+    FileUse::OpenFiles m_openElsewhere;          // taken once, before the first file is written
     QList<QPair<QString, QString>> m_newFolders; // (source, target) of folders this copy made
 };

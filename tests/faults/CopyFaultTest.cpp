@@ -1,12 +1,16 @@
 #include "base/AppError.h"
 #include "maintenance/BackupRestore.h"
+#include "platform/doubles/RecordingScreen.h"
 #include "platform/doubles/ScriptedFileOperationUi.h"
+#include "platform/doubles/ScriptedMessageBox.h"
 #include "platform/fileop/FileOperation.h"
 #include "platform/fileop/ShellFileOperation.h"
 #include "tests/faults/FaultTable.h"
 #include "tests/support/Fixtures.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <cerrno>
 #include <gtest/gtest.h>
 
@@ -120,56 +124,53 @@ TEST(CopyFaults, TheDataIsSyncedBeforeTheRenameAndTheFolderAfterIt)
     }
 }
 
-// A backup copies the master and every company; a step that fails makes it report failure, and the books
-// it copies are never touched.
+// The window's backup (the backup library's) copies the master and every company into a hidden folder
+// and names it only when whole; a step that fails makes it report failure and leaves no backup folder,
+// and the books it copies are never touched.
 TEST(CopyFaults, ABackupReportsEveryFailedStepAndLeavesTheBooksAsTheyWere)
 {
     FaultTable::DurableWrite write;
     write.arrange = [](const QString& folder) {
-        put(folder + QStringLiteral("/app/MCLarkspur.mdb"), bytes(40 * 1024, 'm'));
-        put(folder + QStringLiteral("/app/CompanyData/Larkspur.mdb"), bytes(20 * 1024, 't'));
-        put(folder + QStringLiteral("/app/CompanyData/1/1.mdb"), bytes(30 * 1024, 'a'));
+        // No company beyond the template: each run checks two databases, and the table stays short.
+        AppFolderMaker::make(folder + QStringLiteral("/app"), {false, 0});
+        QDir().mkpath(folder + QStringLiteral("/backup"));
     };
     write.act = [](const QString& folder) {
+        ScriptedMessageBox messages;
+        messages.queueAnswer(MsgResult::Yes);
+        RecordingScreenPointer screen;
         ScriptedFileOperationUi ui;
         ShellFileOperation files(ui);
-        FileOpResult result;
-        try {
-            result = BackupRestore::BackupDatabase(files, folder + QStringLiteral("/app"),
-                                                   folder + QStringLiteral("/backup/DB-1"),
-                                                   BackupRestore::CopyFlags(true));
-        } catch (const AppError& error) {
-            result = FileOpResult::failed(FileOpFailure::Other, error.description());
+        const BackupRestore::Outcome outcome =
+            BackupRestore::Backup({messages, screen, files, ui}, folder + QStringLiteral("/app"),
+                                  folder + QStringLiteral("/backup/DB-1"), true);
+        if (outcome != BackupRestore::Outcome::Completed) {
+            // The reason, then the failure.
+            EXPECT_EQ(messages.calls().size(), 3);
         }
-        if (!result.ok) {
-            EXPECT_FALSE(result.error.isEmpty());
-        }
-        return result.ok;
+        return outcome == BackupRestore::Outcome::Completed;
     };
     write.expectDone = [](const QString& folder) {
-        const auto source = DiskSnapshot::take(folder + QStringLiteral("/app"));
-        const auto copied = DiskSnapshot::take(folder + QStringLiteral("/backup/DB-1"));
-        EXPECT_TRUE(copied == source)
-            << "differs: " << DiskSnapshot::differences(source, copied).toStdString();
-    };
-    write.expectFailed = [](const QString& folder, const DiskSnapshot::Snapshot& before) {
-        auto after = DiskSnapshot::take(folder);
-        for (auto it = before.cbegin(); it != before.cend(); ++it)
-            EXPECT_TRUE(after.value(it.key()) == it.value()) << "changed: " << it.key().toStdString();
-        // What was copied before the failure is whole: no file of the backup is cut short.
-        for (auto it = after.cbegin(); it != after.cend(); ++it) {
-            if (!it.key().startsWith(QStringLiteral("backup/DB-1/")) || it.value() == "<folder>")
-                continue;
-            const QString original = QStringLiteral("app/") + it.key().mid(12);
-            EXPECT_TRUE(it.value() == before.value(original)) << "not whole: " << it.key().toStdString();
+        for (const QString& part : {QStringLiteral("/MCLarkspur.mdb"), QStringLiteral("/CompanyData")}) {
+            const auto source = DiskSnapshot::take(folder + QStringLiteral("/app") + part);
+            const auto copied = DiskSnapshot::take(folder + QStringLiteral("/backup/DB-1") + part);
+            EXPECT_TRUE(copied == source)
+                << "differs: " << DiskSnapshot::differences(source, copied).toStdString();
         }
+        EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/backup/DB-1.sha256")).isFile());
     };
-    // The mode and times of a copied folder are set once its contents are in; the copy does not fail
-    // when they cannot be.
+    // The mode of a copy is set after its bytes are in; a backup does not fail when it cannot be. A copy
+    // is read back by the checks (its checksum, SQLite's read-only open) through descriptors of their
+    // own, after the writer's descriptor was synced and closed (a failed close there fails the backup):
+    // a failed close of a reader loses nothing.
     write.mayContinue = [](const Step& step, int) {
-        return (step.call == Call::Chmod || step.call == Call::Utimes) && !step.path.ends_with(".mdb");
+        return step.call == Call::Chmod || FaultTable::engineMayContinue(step) ||
+               (step.call == Call::Close && step.path.ends_with(".mdb"));
     };
-    FaultTable::failEachStep(write, FaultTable::usualErrors());
+    // Only the backup's side is written; a full disk and a refused permission are the two ways a step of
+    // it fails (the copy's read and write paths do not tell one errno from another).
+    write.watched = QStringLiteral("backup");
+    FaultTable::failEachStep(write, {ENOSPC, EACCES});
 }
 
 } // namespace

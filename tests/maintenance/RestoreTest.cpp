@@ -232,9 +232,13 @@ TEST_F(Restore, ADatabaseTheAccountingApplicationHoldsOpenIsNotReplaced)
     RunningLarkspur larkspur(other, company(other, 2), path(QStringLiteral("record.txt")));
     ASSERT_TRUE(larkspur.holds(company(other, 2))) << larkspur.report();
     const QByteArray held = Fixtures::readAll(company(other, 2));
+    const auto before = snapshot(other);
 
     EXPECT_EQ(restore(backup + QStringLiteral("/"), other + QStringLiteral("/"), true),
               QStringList{restoreQuestion()});
+    // Every file is checked before the first is written: the master and the companies before the held
+    // one are not replaced either, so the books are never half the backup's and half today's.
+    EXPECT_EQ(differences(before, snapshot(other)), QStringList{});
 
     ASSERT_EQ(fileUi.errors().size(), 1);
     EXPECT_EQ(fileUi.errors()[0],
