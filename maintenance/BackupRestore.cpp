@@ -191,6 +191,7 @@ Outcome Backup(const ActionServices& services, const QString& source, const QStr
                                QStringLiteral("Question")) != MsgResult::Yes)
         return Outcome::Declined;
     bool completed = false;
+    QStringList skipped;
     try {
         modFileSys::RequirePath(target);
         const QString companies = joinPath({source, CompanyFolderName});
@@ -224,7 +225,7 @@ Outcome Backup(const ActionServices& services, const QString& source, const QStr
             pointer.again();
         }
         BackupProgressWindow progress(services.fileUi, source);
-        BackupMaker::make(request, progress);
+        skipped = BackupMaker::make(request, progress).skipped;
         completed = true;
     } catch (const BackupCancelled&) {
         // The person chose to stop; nothing of the new backup is left, and nothing more needs saying.
@@ -233,6 +234,9 @@ Outcome Backup(const ActionServices& services, const QString& source, const QStr
         services.messages.show(descriptionOf(error), MsgStyle::OkOnly);
     }
     pointer.release();
+    if (completed && !skipped.isEmpty())
+        services.messages.show(QStringLiteral("Not backed up:\n") + skipped.join(QLatin1Char('\n')),
+                               MsgStyle::Exclamation, QStringLiteral("Warning"));
     if (completed) {
         services.messages.show(QStringLiteral("Backup Database Completed..."), MsgStyle::Information,
                                QStringLiteral("Information"));

@@ -4,8 +4,11 @@
 #include "shared/AppFolder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <algorithm>
+#include <unistd.h>
 
 namespace BackupContents {
 
@@ -25,6 +28,14 @@ void addFile(Listing& listing, const QFileInfo& info, const QString& relative)
     listing.totalBytes += info.size();
 }
 
+// What a link says, as it is written.
+QByteArray linkText(const QString& path)
+{
+    QByteArray text(4096, '\0');
+    const ssize_t got = ::readlink(QFile::encodeName(path).constData(), text.data(), size_t(text.size()));
+    return got > 0 ? text.left(got) : QByteArray();
+}
+
 // Everything below folder (relative to base), parents first, names sorted so that runs are repeatable.
 void walk(Listing& listing, const QString& base, const QString& relative, bool skipJournals)
 {
@@ -36,10 +47,26 @@ void walk(Listing& listing, const QString& base, const QString& relative, bool s
     for (const QFileInfo& entry : entries) {
         const QString inner =
             relative.isEmpty() ? entry.fileName() : relative + QLatin1Char('/') + entry.fileName();
-        if (entry.isSymLink() || !(entry.isDir() || entry.isFile()))
-            fail(QStringLiteral("'%1' is not a regular file or folder (a link or a device); a backup does "
-                                "not copy it.")
-                     .arg(entry.filePath()));
+        // What a copy or a restore killed part-way left behind is not part of the books.
+        if (isLeftover(entry.fileName()))
+            continue;
+        // Never followed: a link to "/" or to a folder above would take the copy out of the tree, or round
+        // in a circle. A link, a pipe, a socket or a device holds no books; each is named and passed by.
+        if (entry.isSymLink()) {
+            listing.skipped.append(
+                QStringLiteral("'%1' is a link (to '%2'); links are not backed up.")
+                    .arg(entry.filePath(), entry.symLinkTarget().isEmpty()
+                                               ? QFile::decodeName(linkText(entry.filePath()))
+                                               : entry.symLinkTarget()));
+            continue;
+        }
+        if (!(entry.isDir() || entry.isFile())) {
+            listing.skipped.append(
+                QStringLiteral("'%1' is not a file or a folder (a pipe, a socket or a device); it is not "
+                               "backed up.")
+                    .arg(entry.filePath()));
+            continue;
+        }
         if (entry.isDir()) {
             listing.folders.append(inner);
             walk(listing, base, inner, skipJournals);
@@ -50,6 +77,12 @@ void walk(Listing& listing, const QString& base, const QString& relative, bool s
 }
 
 } // namespace
+
+bool isLeftover(const QString& name)
+{
+    static const QRegularExpression partial(QStringLiteral("^\\..+\\.([A-Za-z0-9]{6}|restoring|replaced)$"));
+    return partial.match(name).hasMatch();
+}
 
 bool isDatabaseName(const QString& name)
 {

@@ -269,7 +269,8 @@ Report make(const Request& request, IBackupProgress& progress)
     if (!aside.isEmpty())
         FolderPaths::removeTree(aside);
 
-    Report report{folder, Manifest::pathFor(folder), int(copier.entries().size()), copier.bytes(), {}};
+    Report report{folder, Manifest::pathFor(folder), int(copier.entries().size()), copier.bytes(), {}, {}};
+    report.skipped = listing.skipped;
     report.copySeconds = double(copied) / 1e9;
     report.checkWaitSeconds = double(checked - copied) / 1e9;
     report.finishSeconds = double(clock.nsecsElapsed() - checked) / 1e9;

@@ -23,7 +23,8 @@ struct Report
     QString manifest;
     int files = 0;
     qint64 bytes = 0;
-    QStringList pruned; // older backup folders removed for keep
+    QStringList pruned;  // older backup folders removed for keep
+    QStringList skipped; // links, pipes, sockets and devices passed by, one sentence each naming it
     // Where the time went, in seconds: copying (checksums taken on the way) and syncing; waiting for the
     // checks still running after the last copy; naming the folder and writing the manifest.
     double copySeconds = 0;

@@ -16,6 +16,7 @@
 #include <fcntl.h>
 #include <list>
 #include <sys/stat.h>
+#include <vector>
 
 namespace BackupRestorer {
 
@@ -62,6 +63,72 @@ public:
 
 private:
     QStringList m_paths;
+};
+
+QString asidePathFor(const QString& target)
+{
+    const QFileInfo info(target);
+    return info.path() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".replaced");
+}
+
+// The rename pass of a restore: the files it replaced are kept aside until commit(); an object that ends
+// without commit() (a step failed) removes the files it placed and puts back what it set aside, in the
+// reverse order.
+class SetAside
+{
+public:
+    SetAside() = default;
+    SetAside(const SetAside&) = delete;
+    SetAside& operator=(const SetAside&) = delete;
+    ~SetAside()
+    {
+        if (m_committed)
+            return;
+        for (auto step = m_steps.crbegin(); step != m_steps.crend(); ++step) {
+            if (step->placed)
+                ::unlink(local(step->path).constData());
+            else
+                ::rename(local(asidePathFor(step->path)).constData(), local(step->path).constData());
+        }
+    }
+
+    // Sets the file at path aside, when there is one. Throws when it cannot be moved.
+    void moveAway(const QString& path)
+    {
+        const QString to = asidePathFor(path);
+        ::unlink(local(to).constData()); // a killed restore's
+        if (::rename(local(path).constData(), local(to).constData()) != 0) {
+            if (errno == ENOENT)
+                return;
+            fail(QStringLiteral("'%1' could not be replaced: %2. Nothing was restored.")
+                     .arg(path, systemErrorText(errno)));
+        }
+        m_steps.push_back({path, false});
+    }
+    // Renames the staged file to path. Throws when it cannot.
+    void place(const QString& staged, const QString& path)
+    {
+        if (::rename(local(staged).constData(), local(path).constData()) != 0)
+            fail(HashedCopy::writeFailure(path, errno) + QStringLiteral(" Nothing was restored."));
+        m_steps.push_back({path, true});
+    }
+    // Keeps what was placed and removes what was set aside.
+    void commit()
+    {
+        m_committed = true;
+        for (const Step& step : m_steps)
+            if (!step.placed)
+                ::unlink(local(asidePathFor(step.path)).constData());
+    }
+
+private:
+    struct Step
+    {
+        QString path;
+        bool placed; // false: set aside
+    };
+    std::vector<Step> m_steps;
+    bool m_committed = false;
 };
 
 QString stagingPathFor(const QString& target)
@@ -141,20 +208,21 @@ Report restore(const Request& request, IBackupProgress& progress)
         report.bytes += file.size;
         ++report.files;
     }
-    // Everything is on the disk beside its place: now each file takes its place in one step.
+    // Everything is on the disk beside its place: now the files take their places in one quick pass.
+    // What each replaces (and a replaced database's stale journal, which would be rolled back into the
+    // restored one) is first set aside under a hidden name; when a step of the pass fails, every file
+    // placed so far goes and what was set aside is put back, so the folder holds the old books or the new.
+    SetAside aside;
     for (const BackupContents::File& file : listing.files) {
         const QString target = app + QLatin1Char('/') + file.relative;
-        if (BackupContents::isDatabaseName(file.relative)) {
-            // A journal of the replaced database would be rolled back into the restored one.
-            const QString journal = BackupContents::journalOf(target);
-            if (::unlink(local(journal).constData()) != 0 && errno != ENOENT)
-                fail(QStringLiteral("'%1' could not be removed: %2.").arg(journal, systemErrorText(errno)));
-        }
+        if (BackupContents::isDatabaseName(file.relative))
+            aside.moveAway(BackupContents::journalOf(target));
+        aside.moveAway(target);
         const QString from = stagingPathFor(target);
-        if (::rename(local(from).constData(), local(target).constData()) != 0)
-            fail(HashedCopy::writeFailure(target, errno));
+        aside.place(from, target);
         staged.placed(from);
     }
+    aside.commit();
     FolderPaths::syncFolder(app);
     for (const QString& folder : listing.folders)
         FolderPaths::syncFolder(app + QLatin1Char('/') + folder);

@@ -39,6 +39,10 @@ Report verify(const QString& backupFolder, const QString& password, IBackupProgr
         listed.insert(entry.path.mid(prefix.size()), entry.digest);
     }
     const BackupContents::Listing present = BackupContents::listAll(folder);
+    // A backup never holds a link, a pipe or a device: one there was put there afterwards.
+    if (!present.skipped.isEmpty())
+        fail(present.skipped.first() +
+             QStringLiteral(" A backup holds none: it was changed after it was made."));
     QSet<QString> seen;
     for (const BackupContents::File& file : present.files) {
         if (!listed.contains(file.relative))

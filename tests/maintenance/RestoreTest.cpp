@@ -10,8 +10,11 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QThread>
+#include <fcntl.h>
 #include <memory>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace MaintenanceTest;
 
@@ -248,6 +251,30 @@ TEST_F(Restore, ADatabaseTheAccountingApplicationHoldsOpenIsNotReplaced)
     EXPECT_EQ(Fixtures::readAll(company(other, 2)), held);
     EXPECT_TRUE(larkspur.holds(company(other, 2)));
     EXPECT_EQ(leftovers(other), QStringList{});
+}
+
+// A restore killed part-way leaves the copy's hidden partial files; the next restore removes them, but
+// never one a running copy is still writing (it holds a lock on it).
+TEST_F(Restore, TheNextRestoreRemovesWhatAKilledOneLeftBehind)
+{
+    const QString stale = other + QStringLiteral("/CompanyData/1/.1.mdb.Qw3Er5");
+    const QString beingWritten = other + QStringLiteral("/CompanyData/1/.1.mdb.Ty7Ui9");
+    const QString unrelated = other + QStringLiteral("/CompanyData/1/.notes.txt.Op1As2");
+    for (const QString& file : {stale, beingWritten, unrelated})
+        writeFile(file, "half a copy");
+    const int writer = ::open(QFile::encodeName(beingWritten).constData(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::flock(writer, LOCK_EX | LOCK_NB), 0);
+
+    EXPECT_EQ(restore(backup + QStringLiteral("/"), other + QStringLiteral("/"), true),
+              (QStringList{restoreQuestion(), restoreDone()}));
+    ::close(writer);
+
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(beingWritten));
+    EXPECT_TRUE(QFileInfo::exists(unrelated)); // no copy of that name was made
+    EXPECT_EQ(dataOf(other).value(QStringLiteral("CompanyData/1/1.mdb")),
+              snapshot(backup).value(QStringLiteral("CompanyData/1/1.mdb")));
 }
 
 } // namespace
