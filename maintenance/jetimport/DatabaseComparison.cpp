@@ -1,8 +1,6 @@
 #include "maintenance/jetimport/DatabaseComparison.h"
 
 #include "base/AppError.h"
-#include "engine/ConnectionTarget.h"
-#include "engine/DatabaseOpening.h"
 #include "engine/SqlText.h"
 #include "engine/Sqlite.h"
 #include "maintenance/jetimport/JetDatabase.h"
@@ -97,11 +95,12 @@ void compareTable(sqlite3* db, const QString& path, JetTableReader& reader, cons
 
 } // namespace
 
-void compareWithSource(const QString& source, const QString& written, const ImportOptions& options)
+void compareWithSource(const QString& source, sqlite3* db, const QString& written,
+                       const ImportOptions& options)
 {
+    // Pages not in use by a statement; with no transaction running, that is every page the writing left.
+    sqlite3_db_release_memory(db);
     JetDatabase jet(source, options.codePage);
-    const OpenedDatabase opened = openDatabase(ConnectionTarget{written, options.password});
-    sqlite3* db = opened.db.get();
     const QStringList names = jet.tableNames();
     for (const QString& name : names) {
         const auto reader = jet.openTable(name);
