@@ -100,21 +100,27 @@ void compareWithSource(const QString& source, sqlite3* db, const QString& writte
 {
     // Pages not in use by a statement; with no transaction running, that is every page the writing left.
     sqlite3_db_release_memory(db);
+    // One read transaction for the whole check: a lookup outside one would lock and unlock the file and
+    // look for a journal, row by row.
+    Sqlite::exec(db, QStringLiteral("BEGIN"), written);
     JetDatabase jet(source, options.codePage);
     const QStringList names = jet.tableNames();
     for (const QString& name : names) {
         const auto reader = jet.openTable(name);
         compareTable(db, written, *reader, options, source);
     }
-    Sqlite::Statement tables(db,
-                             QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                                            "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"),
-                             written);
-    tables.step();
-    if (tables.column(0).toLongLong() != names.size())
-        throw difference(QStringLiteral("the new database holds %1 tables where %2 were read")
-                             .arg(tables.column(0).toLongLong())
-                             .arg(names.size()));
+    {
+        Sqlite::Statement tables(db,
+                                 QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                                "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"),
+                                 written);
+        tables.step();
+        if (tables.column(0).toLongLong() != names.size())
+            throw difference(QStringLiteral("the new database holds %1 tables where %2 were read")
+                                 .arg(tables.column(0).toLongLong())
+                                 .arg(names.size()));
+    }
+    Sqlite::exec(db, QStringLiteral("COMMIT"), written);
 }
 
 } // namespace JetImport
