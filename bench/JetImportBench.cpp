@@ -2,12 +2,16 @@
 // Debian's mdbtools piped into the sqlcipher shell, writing a protected database of the same tables.
 // Each run is measured in a child process of its own, so that its peak memory is its own.
 //
-//     bench_jetimport [--runs N] [FILE.mdb ...]      (default: the sample files of the tests)
+//     bench_jetimport [--runs N] [--rows N] [FILE.mdb ...]
+//
+// Without files: the sample files of the tests, and a table of --rows rows (default 100,000) grown from
+// the Jet 4 sample, which shows whether memory stays flat as rows grow.
 
 #include "base/AppError.h"
 #include "bench/BenchSupport.h"
 #include "maintenance/jetimport/DatabaseImport.h"
 #include "maintenance/jetimport/JetDatabase.h"
+#include "tests/jetimport/ManyRowJetFile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -103,7 +107,8 @@ Measure pipeline(const QString& file, const QStringList& tables, const QString& 
     QString script = QStringLiteral("{ echo \"PRAGMA key = '%1';\"; echo 'BEGIN;'; mdb-schema %2 sqlite;")
                          .arg(Password, shellQuoted(file));
     for (const QString& table : tables)
-        script += QStringLiteral(" mdb-export -I sqlite -q \"'\" -b hex %1 %2;").arg(shellQuoted(file), shellQuoted(table));
+        script += QStringLiteral(" mdb-export -I sqlite -q \"'\" -b hex %1 %2;")
+                      .arg(shellQuoted(file), shellQuoted(table));
     script += QStringLiteral(" echo 'COMMIT;'; } | sqlcipher -batch %1 > /dev/null").arg(shellQuoted(target));
     return inChild([&] {
         Measure m;
@@ -125,16 +130,29 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QStringList files;
     int runs = 3;
+    qint64 manyRows = 100000;
     const QStringList arguments = app.arguments().mid(1);
     for (int i = 0; i < arguments.size(); ++i) {
         if (arguments[i] == QLatin1String("--runs") && i + 1 < arguments.size())
             runs = std::max(1, arguments[++i].toInt());
+        else if (arguments[i] == QLatin1String("--rows") && i + 1 < arguments.size())
+            manyRows = std::max<qint64>(6, arguments[++i].toLongLong());
         else
             files.append(arguments[i]);
     }
-    if (files.isEmpty())
+    QTemporaryDir grown;
+    if (files.isEmpty()) {
         files = {QStringLiteral(JET_SAMPLES "/nwind.mdb"),
                  QStringLiteral(JET_SAMPLES "/DateTestDatabase.mdb")};
+        const QString many = grown.filePath(QStringLiteral("DateTest-%1-rows.mdb").arg(manyRows));
+        const QString failure =
+            ManyRowJetFile::write(QStringLiteral(JET_SAMPLES "/DateTestDatabase.mdb"), many, manyRows);
+        if (!failure.isEmpty()) {
+            QTextStream(stderr) << "the many-row table cannot be made: " << failure << "\n";
+            return 1;
+        }
+        files.append(many);
+    }
 
     QTextStream out(stdout);
     out << "file  rows  import: rows/s peak-MiB  mdb-export|sqlcipher: rows/s peak-MiB  time ratio "
