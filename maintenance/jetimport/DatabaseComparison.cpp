@@ -56,30 +56,37 @@ void compareTable(sqlite3* db, const QString& path, JetTableReader& reader, cons
     for (const JetColumn& column : table.columns)
         columns.append(SqlText::quoteIdentifier(column.name));
     const QString tableName = SqlText::quoteIdentifier(table.name);
+    // Rows numbered in read order are read back in that order, one step each; rows keyed by a column
+    // are looked up by their key.
+    const bool inReadOrder = rowKey < 0;
+    columns.prepend(QStringLiteral("rowid"));
     Sqlite::Statement select(
         db,
-        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-            .arg(columns.isEmpty() ? QStringLiteral("rowid") : columns.join(QStringLiteral(", ")), tableName),
+        QStringLiteral("SELECT %1 FROM %2 %3")
+            .arg(columns.join(QStringLiteral(", ")), tableName,
+                 inReadOrder ? QStringLiteral("ORDER BY rowid") : QStringLiteral("WHERE rowid = ?")),
         path);
     QVector<QVariant> values;
     qint64 rows = 0;
     while (reader.next(values)) {
         ++rows;
-        const QVariant key = rowKey < 0 ? QVariant(rows) : values[rowKey];
+        const QVariant key = inReadOrder ? QVariant(rows) : values[rowKey];
         if (!key.isValid())
             throw difference(QStringLiteral("row %1 of table '%2' has no key").arg(rows).arg(table.name));
-        select.bind(1, key);
-        if (!select.step())
+        if (!inReadOrder)
+            select.bind(1, key);
+        if (!select.step() || select.column(0).toLongLong() != key.toLongLong())
             throw difference(QStringLiteral("row %1 of table '%2' is missing").arg(rows).arg(table.name));
         for (int c = 0; c < table.columns.size(); ++c) {
-            const QVariant stored = select.column(c);
+            const QVariant stored = select.column(c + 1);
             if (!sameValue(table.columns[c], values[c], stored))
                 throw difference(
                     QStringLiteral("row %1 of table '%2', column '%3' holds %4 where %5 was read")
                         .arg(rows)
                         .arg(table.name, table.columns[c].name, shown(stored), shown(values[c])));
         }
-        select.reset();
+        if (!inReadOrder)
+            select.reset();
         if (options.progress && rows % ProgressEvery == 0)
             options.progress({source, QStringLiteral("checking"), table.name, rows, table.rowCount});
     }
