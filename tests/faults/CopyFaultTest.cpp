@@ -167,10 +167,11 @@ TEST(CopyFaults, ABackupReportsEveryFailedStepAndLeavesTheBooksAsTheyWere)
     write.mayContinue = [](const Step& step, int) {
         return step.call == Call::Chmod || step.call == Call::Close || FaultTable::engineMayContinue(step);
     };
-    // Only the backup's side is written; a full disk and a refused permission are the two ways a step of
-    // it fails (the copy's read and write paths do not tell one errno from another).
+    // Only the backup's side is written. Every failed step ends the backup the same way, whatever its
+    // errno (a full disk stands for all): each run makes and checks real databases, and one error keeps
+    // the table within a couple of minutes on a loaded machine.
     write.watched = QStringLiteral("backup");
-    FaultTable::failEachStep(write, {ENOSPC, EACCES});
+    FaultTable::failEachStep(write, {ENOSPC});
 }
 
 } // namespace
