@@ -1,6 +1,7 @@
 #include "base/AppError.h"
 #include "maintenance/cli/Arguments.h"
 #include "maintenance/cli/Commands.h"
+#include "maintenance/cli/QuietOutput.h"
 #include "maintenance/jetimport/DatabaseImport.h"
 #include "maintenance/jetimport/FolderImport.h"
 #include "maintenance/jetimport/JetDatabase.h"
@@ -82,7 +83,12 @@ int runImportCommand(const QStringList& list, CommandContext& context)
     JetImport::ImportOptions options;
     options.codePage = codePageFrom(arguments);
     options.password = AppFolder::CommonPassword;
-    ImportProgressLine progress(context.terminal, context.err);
+    // The reading library prints remarks of its own on damaged pages, once per page; the command
+    // reports a failure in one line, so nothing else may reach the output meanwhile.
+    QuietOutput quiet;
+    ImportProgressLine progress(context.terminal, [&quiet, &context](const QString& text) {
+        quiet.speak([&] { context.err(text); });
+    });
     options.progress = [&progress](const JetImport::ImportProgress& step) {
         progress.show(step);
     };
@@ -111,6 +117,7 @@ int runImportCommand(const QStringList& list, CommandContext& context)
         notes = report.notConverted;
     }
     progress.end();
+    quiet.end();
     for (const QString& note : notes)
         context.out(QStringLiteral("not converted: %1\n").arg(note));
     context.out(QStringLiteral("import %1 -> %2: %3 databases, %4 tables, %5 rows, %6 files copied, %7 not "

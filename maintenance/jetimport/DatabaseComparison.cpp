@@ -1,8 +1,6 @@
 #include "maintenance/jetimport/DatabaseComparison.h"
 
 #include "base/AppError.h"
-#include "engine/ConnectionTarget.h"
-#include "engine/DatabaseOpening.h"
 #include "engine/SqlText.h"
 #include "engine/Sqlite.h"
 #include "maintenance/jetimport/JetDatabase.h"
@@ -58,30 +56,37 @@ void compareTable(sqlite3* db, const QString& path, JetTableReader& reader, cons
     for (const JetColumn& column : table.columns)
         columns.append(SqlText::quoteIdentifier(column.name));
     const QString tableName = SqlText::quoteIdentifier(table.name);
+    // Rows numbered in read order are read back in that order, one step each; rows keyed by a column
+    // are looked up by their key.
+    const bool inReadOrder = rowKey < 0;
+    columns.prepend(QStringLiteral("rowid"));
     Sqlite::Statement select(
         db,
-        QStringLiteral("SELECT %1 FROM %2 WHERE rowid = ?")
-            .arg(columns.isEmpty() ? QStringLiteral("rowid") : columns.join(QStringLiteral(", ")), tableName),
+        QStringLiteral("SELECT %1 FROM %2 %3")
+            .arg(columns.join(QStringLiteral(", ")), tableName,
+                 inReadOrder ? QStringLiteral("ORDER BY rowid") : QStringLiteral("WHERE rowid = ?")),
         path);
     QVector<QVariant> values;
     qint64 rows = 0;
     while (reader.next(values)) {
         ++rows;
-        const QVariant key = rowKey < 0 ? QVariant(rows) : values[rowKey];
+        const QVariant key = inReadOrder ? QVariant(rows) : values[rowKey];
         if (!key.isValid())
             throw difference(QStringLiteral("row %1 of table '%2' has no key").arg(rows).arg(table.name));
-        select.bind(1, key);
-        if (!select.step())
+        if (!inReadOrder)
+            select.bind(1, key);
+        if (!select.step() || select.column(0).toLongLong() != key.toLongLong())
             throw difference(QStringLiteral("row %1 of table '%2' is missing").arg(rows).arg(table.name));
         for (int c = 0; c < table.columns.size(); ++c) {
-            const QVariant stored = select.column(c);
+            const QVariant stored = select.column(c + 1);
             if (!sameValue(table.columns[c], values[c], stored))
                 throw difference(
                     QStringLiteral("row %1 of table '%2', column '%3' holds %4 where %5 was read")
                         .arg(rows)
                         .arg(table.name, table.columns[c].name, shown(stored), shown(values[c])));
         }
-        select.reset();
+        if (!inReadOrder)
+            select.reset();
         if (options.progress && rows % ProgressEvery == 0)
             options.progress({source, QStringLiteral("checking"), table.name, rows, table.rowCount});
     }
@@ -97,25 +102,32 @@ void compareTable(sqlite3* db, const QString& path, JetTableReader& reader, cons
 
 } // namespace
 
-void compareWithSource(const QString& source, const QString& written, const ImportOptions& options)
+void compareWithSource(const QString& source, sqlite3* db, const QString& written,
+                       const ImportOptions& options)
 {
+    // Pages not in use by a statement; with no transaction running, that is every page the writing left.
+    sqlite3_db_release_memory(db);
+    // One read transaction for the whole check: a lookup outside one would lock and unlock the file and
+    // look for a journal, row by row.
+    Sqlite::exec(db, QStringLiteral("BEGIN"), written);
     JetDatabase jet(source, options.codePage);
-    const OpenedDatabase opened = openDatabase(ConnectionTarget{written, options.password});
-    sqlite3* db = opened.db.get();
     const QStringList names = jet.tableNames();
     for (const QString& name : names) {
         const auto reader = jet.openTable(name);
         compareTable(db, written, *reader, options, source);
     }
-    Sqlite::Statement tables(db,
-                             QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
-                                            "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"),
-                             written);
-    tables.step();
-    if (tables.column(0).toLongLong() != names.size())
-        throw difference(QStringLiteral("the new database holds %1 tables where %2 were read")
-                             .arg(tables.column(0).toLongLong())
-                             .arg(names.size()));
+    {
+        Sqlite::Statement tables(db,
+                                 QStringLiteral("SELECT count(*) FROM sqlite_master WHERE type = 'table' AND "
+                                                "name NOT LIKE 'sqlite\\_%' ESCAPE '\\'"),
+                                 written);
+        tables.step();
+        if (tables.column(0).toLongLong() != names.size())
+            throw difference(QStringLiteral("the new database holds %1 tables where %2 were read")
+                                 .arg(tables.column(0).toLongLong())
+                                 .arg(names.size()));
+    }
+    Sqlite::exec(db, QStringLiteral("COMMIT"), written);
 }
 
 } // namespace JetImport

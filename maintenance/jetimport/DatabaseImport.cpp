@@ -1,9 +1,8 @@
 #include "maintenance/jetimport/DatabaseImport.h"
 
 #include "base/AppError.h"
-#include "engine/ConnectionTarget.h"
-#include "engine/DatabaseFile.h"
-#include "engine/DatabaseOpening.h"
+#include "base/SystemError.h"
+#include "base/UniqueFd.h"
 #include "engine/SqlText.h"
 #include "engine/Sqlite.h"
 #include "maintenance/jetimport/DatabaseComparison.h"
@@ -16,6 +15,7 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace JetImport {
@@ -40,11 +40,34 @@ public:
     WorkingFile& operator=(const WorkingFile&) = delete;
 
     const QString& path() const { return m_path; }
-    // Creates the file; one that another process made meanwhile is refused and left to its owner.
-    void make(const QString& password)
+    // Creates the file, empty, and opens it protected with the password; a file that another process
+    // made meanwhile is refused and left to its owner.
+    Sqlite::Database make(const QString& password)
     {
-        DatabaseFile::create(m_path, password);
+        const QByteArray local = QFile::encodeName(m_path);
+        if (!UniqueFd(::open(local.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)))
+            throw AppError(
+                ErrorNumber::Unspecified,
+                QStringLiteral("the new file '%1' cannot be made: %2.").arg(m_path, systemErrorText(errno)));
         m_made = true;
+        sqlite3* opened = nullptr;
+        const int rc = sqlite3_open_v2(local.constData(), &opened, SQLITE_OPEN_READWRITE, nullptr);
+        Sqlite::Database db(opened);
+        if (rc != SQLITE_OK)
+            throw Sqlite::errorFor(db.get(), rc, m_path, QString());
+        // The key is derived from the password once, here: this one connection writes the file and
+        // reads it back for the check.
+        const QByteArray key = password.toUtf8();
+        if (!key.isEmpty())
+            sqlite3_key(db.get(), key.constData(), static_cast<int>(key.size()));
+        return db;
+    }
+    // Closes the connection, reporting a failure to finish the file.
+    void close(Sqlite::Database db)
+    {
+        if (sqlite3_close(db.get()) != SQLITE_OK)
+            throw Sqlite::errorFor(db.get(), SQLITE_ERROR, m_path, QString());
+        static_cast<void>(db.release());
     }
     void keep() { m_kept = true; }
 
@@ -142,17 +165,17 @@ DatabaseReport importDatabase(const QString& source, const QString& target, cons
             JetDatabase jet(source, options.codePage);
             result.format = jet.formatName();
             result.notConverted = jet.objectsNotConverted();
-            working.make(options.password);
-            OpenedDatabase written = openDatabase(ConnectionTarget{working.path(), options.password});
+            Sqlite::Database written = working.make(options.password);
+            sqlite3* db = written.get();
             // The working file is thrown away on any failure and synced as a whole before it is put in
             // place, so neither a journal nor a sync per transaction protects anything while it is made.
-            Sqlite::exec(written.db.get(),
-                         QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF"),
+            Sqlite::exec(db, QStringLiteral("PRAGMA journal_mode = OFF; PRAGMA synchronous = OFF"),
                          working.path());
             for (const QString& name : jet.tableNames())
-                writeTable(written.db.get(), working.path(), jet, name, options, result);
+                writeTable(db, working.path(), jet, name, options, result);
+            compareWithSource(source, db, working.path(), options);
+            working.close(std::move(written));
         }
-        compareWithSource(source, working.path(), options);
         FilePlacement::syncFile(working.path());
         FilePlacement::renameNew(working.path(), target);
         working.keep();

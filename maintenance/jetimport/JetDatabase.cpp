@@ -491,19 +491,26 @@ QVariant JetTableReader::Impl::fixedValue(int column, const unsigned char* bytes
 QVariant JetTableReader::Impl::longValue(int column, const QByteArray& header)
 {
     MdbColumn* source = columns[column];
-    // libmdb reads a memo or OLE value from the 12-byte reference kept in the row, which it expects where
-    // a bound column's value lies; the pieces arrive in the same buffer.
-    std::memcpy(longBuffer.data(), header.constData(), MemoHeaderSize);
+    // libmdb reads a memo or OLE value from the 12-byte reference kept in the row, piece by piece (one
+    // page at most each) into the column's bound buffer. Read so rather than whole in one call, which
+    // takes a megabyte for every value, however short.
+    char reference[MemoHeaderSize];
+    std::memcpy(reference, header.constData(), MemoHeaderSize);
     source->bind_ptr = longBuffer.data();
-    size_t size = 0;
-    const std::unique_ptr<void, FreeGlibMemory> data(mdb_ole_read_full(mdb, source, &size));
+    QByteArray whole;
+    size_t piece = mdb_ole_read(mdb, source, reference, static_cast<size_t>(longBuffer.size()));
+    while (piece > 0) {
+        if (piece > static_cast<size_t>(longBuffer.size())) {
+            source->bind_ptr = nullptr;
+            throw valueError(column, QStringLiteral("its long value cannot be read"));
+        }
+        whole.append(longBuffer.constData(), static_cast<qsizetype>(piece));
+        piece = mdb_ole_read_next(mdb, source, reference);
+    }
     source->bind_ptr = nullptr;
-    const char* bytes = static_cast<const char*>(data.get());
-    if (size > 0 && !bytes)
-        throw valueError(column, QStringLiteral("its long value cannot be read"));
     if (table.columns[column].kind == ColumnKind::OleObject)
-        return QVariant(QByteArray(bytes, static_cast<qsizetype>(size)));
-    return QVariant(decode(bytes, size));
+        return QVariant(whole);
+    return QVariant(decode(whole.constData(), static_cast<size_t>(whole.size())));
 }
 
 // Which values of the current row are Null. The row's own null mask says it; libmdb gives it for a row

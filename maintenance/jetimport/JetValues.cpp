@@ -39,15 +39,30 @@ std::optional<QString> dateText(double storedDays)
         ++day;
     }
     const QDate date = QDate(1899, 12, 30).addDays(day);
-    if (!date.isValid() || date.year() < 100 || date.year() > 9999)
+    int year = 0;
+    int month = 0;
+    int dayOfMonth = 0;
+    date.getDate(&year, &month, &dayOfMonth);
+    if (!date.isValid() || year < 100 || year > 9999)
         return std::nullopt;
-    return QStringLiteral("%1-%2-%3 %4:%5:%6")
-        .arg(date.year(), 4, 10, QLatin1Char('0'))
-        .arg(date.month(), 2, 10, QLatin1Char('0'))
-        .arg(date.day(), 2, 10, QLatin1Char('0'))
-        .arg(seconds / 3600, 2, 10, QLatin1Char('0'))
-        .arg(seconds / 60 % 60, 2, 10, QLatin1Char('0'))
-        .arg(seconds % 60, 2, 10, QLatin1Char('0'));
+    // Formatted by hand: every date of every row passes here twice (writing and checking).
+    char16_t text[19];
+    const auto put = [&text](int at, long long value, int digits) {
+        for (int i = digits - 1; i >= 0; --i, value /= 10)
+            text[at + i] = static_cast<char16_t>(u'0' + value % 10);
+    };
+    put(0, year, 4);
+    text[4] = u'-';
+    put(5, month, 2);
+    text[7] = u'-';
+    put(8, dayOfMonth, 2);
+    text[10] = u' ';
+    put(11, seconds / 3600, 2);
+    text[13] = u':';
+    put(14, seconds / 60 % 60, 2);
+    text[16] = u':';
+    put(17, seconds % 60, 2);
+    return QString(reinterpret_cast<const QChar*>(text), 19);
 }
 
 QString currencyText(std::int64_t tenThousandths)

@@ -1,9 +1,16 @@
+#include "maintenance/cli/QuietOutput.h"
 #include "shared/AppFolder.h"
 #include "tests/backup/BackupFixture.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/SqlcipherShell.h"
 
 #include <QCryptographicHash>
 #include <QFile>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -92,6 +99,82 @@ TEST_F(ImportCommand, RefusalsSayWhyOnOneLineAndLeaveEveryFileAsItWas)
         EXPECT_TRUE(run.err.contains(c.named)) << run.err.toStdString();
         EXPECT_EQ(digest(existing), existingBefore);
         EXPECT_FALSE(QFile::exists(path(QStringLiteral("new.mdb"))));
+    }
+}
+
+TEST_F(ImportCommand, ADamagedJetFileGivesOnlyTheCommandsOneLine)
+{
+    // The reading library remarks on every page it cannot find; none of that may reach the user.
+    const QString whole = sample(QStringLiteral("nwind.mdb"));
+    QFile in(whole);
+    ASSERT_TRUE(in.open(QIODevice::ReadOnly));
+    const QByteArray bytes = in.readAll();
+    struct Case
+    {
+        const char* name;
+        qsizetype size;
+    };
+    const Case cases[] = {
+        {"cut-early.mdb", 65536}, {"cut-half.mdb", bytes.size() / 2}, {"first-page.mdb", 4096}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString source = path(QString::fromLatin1(c.name));
+        {
+            QFile out(source);
+            ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+            ASSERT_EQ(out.write(bytes.left(c.size)), c.size);
+        }
+        const QString target = path(QStringLiteral("converted.db"));
+        const ProgramRun run = vaultkeep({QStringLiteral("import"), source, target});
+        ASSERT_TRUE(run.finished);
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_EQ(run.err.count('\n'), 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.startsWith("vaultkeep import: '" + source.toUtf8() + "' was not converted: "))
+            << run.err.toStdString();
+        EXPECT_TRUE(run.err.endsWith(".\n")) << run.err.toStdString();
+        EXPECT_EQ(run.out, QByteArray());
+        EXPECT_FALSE(QFile::exists(target));
+    }
+}
+
+TEST(QuietOutput, SendsTheOutputNowhereButTheCommandsOwnText)
+{
+    QTemporaryDir dir;
+    const QString outFile = dir.filePath(QStringLiteral("stdout.txt"));
+    const QString errFile = dir.filePath(QStringLiteral("stderr.txt"));
+    const int status = ChildProcess::run([&] {
+        for (const auto& [file, fd] :
+             {std::pair{outFile, STDOUT_FILENO}, std::pair{errFile, STDERR_FILENO}}) {
+            const int opened =
+                ::open(QFile::encodeName(file).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (opened < 0 || ::dup2(opened, fd) < 0)
+                return 90;
+            ::close(opened);
+        }
+        std::fputs("before\n", stdout);
+        std::fputs("before\n", stderr);
+        {
+            QuietOutput quiet;
+            std::fputs("noise 1\n", stderr);
+            std::fputs("noise 1\n", stdout);
+            if (::write(STDERR_FILENO, "noise 2\n", 8) != 8 || ::write(STDOUT_FILENO, "noise 2\n", 8) != 8)
+                return 91;
+            quiet.speak([] { std::fputs("progress\n", stderr); });
+            std::fputs("noise 3\n", stdout);
+            quiet.end();
+            std::fputs("summary\n", stdout);
+        }
+        std::fputs("after\n", stderr);
+        std::fflush(stdout);
+        std::fflush(stderr);
+        return 0;
+    });
+    ASSERT_EQ(status, 0);
+    for (const auto& [file, expected] : {std::pair{outFile, QByteArray("before\nsummary\n")},
+                                         std::pair{errFile, QByteArray("before\nprogress\nafter\n")}}) {
+        QFile read(file);
+        ASSERT_TRUE(read.open(QIODevice::ReadOnly));
+        EXPECT_EQ(read.readAll(), expected) << file.toStdString();
     }
 }
 

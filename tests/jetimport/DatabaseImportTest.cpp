@@ -5,6 +5,7 @@
 #include "engine/Recordset.h"
 #include "maintenance/jetimport/DatabaseImport.h"
 #include "maintenance/jetimport/JetDatabase.h"
+#include "tests/jetimport/ManyRowJetFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -253,6 +254,32 @@ TEST_F(DatabaseImportTest, CodePageNamedForJet3Text)
     EXPECT_EQ(
         shellLines(target, QStringLiteral("SELECT count(*) FROM sqlite_master WHERE name = 'Umsätze';")),
         QStringList{QStringLiteral("0")});
+}
+
+TEST_F(DatabaseImportTest, ATableOf100000RowsIsConvertedWhole)
+{
+    const QString source = dir.filePath(QStringLiteral("many.mdb"));
+    const qint64 rows = 100000;
+    ASSERT_EQ(ManyRowJetFile::write(QStringLiteral(JET_SAMPLES "/DateTestDatabase.mdb"), source, rows),
+              QString());
+    ASSERT_EQ(mdbCount(source, ManyRowJetFile::Table), rows);
+    const QString target = dir.filePath(QStringLiteral("many.db"));
+
+    const JetImport::DatabaseReport report = JetImport::importDatabase(source, target, options());
+    EXPECT_EQ(report.tables, 1);
+    EXPECT_EQ(report.rows, rows);
+    // Every row numbered 1 to 100,000 once, and holding the values of the sample's row it was copied from.
+    EXPECT_EQ(
+        shellLines(target, QStringLiteral("SELECT count(*), count(DISTINCT IDCol), min(IDCol), max(IDCol), "
+                                          "sum(IDCol) FROM DateTest;")),
+        QStringList{QStringLiteral("100000|100000|1|100000|5000050000")});
+    EXPECT_EQ(
+        shellLines(target, QStringLiteral("SELECT count(*) FROM DateTest a JOIN DateTest b ON b.IDCol = "
+                                          "(a.IDCol - 1) % 6 + 1 WHERE a.DateTimeCol IS b.DateTimeCol AND "
+                                          "a.DateCol IS b.DateCol AND a.TimeCol IS b.TimeCol AND "
+                                          "a.LongTextCol IS b.LongTextCol AND a.ShortTextCol IS "
+                                          "b.ShortTextCol;")),
+        QStringList{QStringLiteral("100000")});
 }
 
 } // namespace

@@ -1,7 +1,11 @@
 #include "tests/jetimport/JetImportFixture.h"
 
 #include "base/AppError.h"
+#include "engine/ConnectionTarget.h"
 #include "engine/DatabaseFile.h"
+#include "engine/DatabaseOpening.h"
+#include "engine/Sqlite.h"
+#include "maintenance/jetimport/DatabaseComparison.h"
 #include "maintenance/jetimport/DatabaseImport.h"
 #include "maintenance/jetimport/StoredValues.h"
 #include "tests/support/ChildProcess.h"
@@ -242,6 +246,52 @@ TEST_F(ImportFailureTest, ValuesTheEngineCannotHoldExactlyAreDifferences)
     for (const Case& c : cases)
         EXPECT_EQ(JetImport::sameValue(c.column, c.read, c.stored), c.same)
             << c.read.toString().toStdString() << " / " << c.stored.toString().toStdString();
+}
+
+TEST_F(ImportFailureTest, TheCheckFindsEveryKindOfDifferenceInTheWrittenDatabase)
+{
+    // A database converted whole, then changed behind the import's back: the check must name the change.
+    // DateTest numbers its rows in read order; Categories is keyed by its Counter.
+    struct Case
+    {
+        const char* sample;
+        const char* change;
+        QString found;
+    };
+    const Case cases[] = {
+        {"DateTestDatabase.mdb", "UPDATE DateTest SET ShortTextCol = 'Hallo' WHERE rowid = 1",
+         QStringLiteral(
+             "row 1 of table 'DateTest', column 'ShortTextCol' holds 'Hallo' where 'Hello' was read")},
+        {"DateTestDatabase.mdb", "DELETE FROM DateTest WHERE rowid = 3",
+         QStringLiteral("row 3 of table 'DateTest' is missing")},
+        {"DateTestDatabase.mdb", "INSERT INTO DateTest (IDCol) VALUES (7)",
+         QStringLiteral("table 'DateTest' holds 7 rows where 6 were read")},
+        {"nwind.mdb", "DELETE FROM Categories WHERE CategoryID = 2",
+         QStringLiteral("row 2 of table 'Categories' is missing")},
+        {"nwind.mdb", "UPDATE Categories SET CategoryName = 'Drinks' WHERE CategoryID = 1",
+         QStringLiteral(
+             "row 1 of table 'Categories', column 'CategoryName' holds 'Drinks' where 'Beverages' was read")},
+        {"nwind.mdb", "DROP TABLE Shippers", QStringLiteral("table 'Shippers' is missing")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.change);
+        QTemporaryDir caseDir;
+        const QString source = copySample(caseDir.path(), QString::fromLatin1(c.sample));
+        const QString target = caseDir.filePath(QStringLiteral("converted.db"));
+        ASSERT_NO_THROW(JetImport::importDatabase(source, target, options()));
+        const OpenedDatabase opened = openDatabase(ConnectionTarget{target, Password});
+        Sqlite::exec(opened.db.get(), QString::fromLatin1(c.change), target);
+        QString failure = QStringLiteral("(no difference found)");
+        try {
+            JetImport::compareWithSource(source, opened.db.get(), target, options());
+        } catch (const AppError& error) {
+            failure = error.description();
+        }
+        EXPECT_EQ(failure.toStdString(),
+                  QStringLiteral("the check of the new database found a difference: %1")
+                      .arg(c.found)
+                      .toStdString());
+    }
 }
 
 } // namespace
