@@ -253,9 +253,10 @@ Report make(const Request& request, IBackupProgress& progress)
             ::rename(local(aside).constData(), local(folder).constData());
         throw;
     }
+    // The manifest's writer has synced the parent folder, the backup's new name with it; the older
+    // folder's removal need not reach the disk before success is reported.
     if (!aside.isEmpty())
         FolderPaths::removeTree(aside);
-    FolderPaths::syncFolder(parent);
 
     Report report{folder, Manifest::pathFor(folder), int(copier.entries().size()), copier.bytes(), {}};
     report.copySeconds = double(copied) / 1e9;
