@@ -24,6 +24,14 @@ using SqlText::quoteIdentifier;
                        "ordinal."));
 }
 
+[[noreturn]] void noCurrentRecord()
+{
+    throw AppError(
+        ErrorNumber::NoCurrentRecord,
+        QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested "
+                       "operation requires a current record."));
+}
+
 [[noreturn]] void notUpdatable()
 {
     throw AppError(
@@ -222,6 +230,17 @@ QVariant Recordset::value(int index) const
     return m_rows[m_position][index];
 }
 
+QVariant Recordset::valueAt(int row, int index) const
+{
+    if (!isOpen())
+        closedError();
+    if (index < 0 || index >= m_columns.size())
+        itemNotFound();
+    if (row < 0 || row >= m_rows.size())
+        noCurrentRecord();
+    return m_rows[row][index];
+}
+
 void Recordset::setValue(const QString& name, const QVariant& value)
 {
     const int index = indexOf(name);
@@ -380,8 +399,5 @@ void Recordset::requireCurrentRow() const
     if (m_adding)
         return;
     if (m_rows.isEmpty() || m_position < 0 || m_position >= m_rows.size())
-        throw AppError(
-            ErrorNumber::NoCurrentRecord,
-            QStringLiteral("Either BOF or EOF is True, or the current record has been deleted. Requested "
-                           "operation requires a current record."));
+        noCurrentRecord();
 }

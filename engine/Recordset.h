@@ -35,10 +35,17 @@ public:
 
     int fieldCount() const;
     QString fieldName(int index) const;
+    // The position of a field by name (case-insensitive); an unknown name raises "Item cannot be found".
+    // For reading many rows by position instead of looking the name up for each.
+    int indexOf(const QString& name) const;
     // Fields by name (case-insensitive) or position; an unknown name raises the provider's error
     // "Item cannot be found" (3265).
     QVariant value(const QString& name) const;
     QVariant value(int index) const;
+    // A field of any row read (0 to recordCount() - 1) by position, without moving to it: for showing the
+    // rows in any order, such as a grid's cells. Pending changes are not seen. A row out of range raises
+    // "Either BOF or EOF is True" (3021), a field out of range "Item cannot be found" (3265).
+    QVariant valueAt(int row, int index) const;
     void setValue(const QString& name, const QVariant& value);
     // The declared length of a text column in characters (text without a length: 255); for other
     // types the size of the value in bytes (SMALLINT 2, INTEGER 4 ...).
@@ -54,7 +61,6 @@ private:
         QString name;
         QString declaredType;
     };
-    int indexOf(const QString& name) const;
     void requireCurrentRow() const;
     qlonglong insertRow(const QStringList& names, const QVector<QVariant>& values);
     qlonglong changeCurrentRow(const QStringList& names, const QVector<QVariant>& values);

@@ -4,9 +4,12 @@
 #include "platform/AppInfo.h"
 #include "platform/Application.h"
 #include "platform/QtDesktopServices.h"
+#include "platform/ReadinessNotice.h"
+#include "platform/TerminationRequest.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 #include <unistd.h>
@@ -57,6 +60,12 @@ int main(int argc, char** argv)
 
     frmMain window({desktop.info(), desktop.messages(), desktop.fatal(), desktop.screen(), desktop.events(),
                     desktop.folders(), desktop.fileOpen(), desktop.files(), desktop.fileUi()});
+    const TerminationRequest termination;
     window.show();
+    // Once the event loop runs, whoever started the program may be told that its window is up.
+    QTimer::singleShot(0, &window, [&window] {
+        if (window.isVisible())
+            ReadinessNotice::announce(QStringLiteral("The maintenance window is shown."));
+    });
     return app.exec();
 }

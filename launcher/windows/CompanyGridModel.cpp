@@ -1,5 +1,7 @@
 #include "launcher/windows/CompanyGridModel.h"
 
+#include "launcher/core/CompanyFields.h"
+
 #include <QApplication>
 #include <QPalette>
 
@@ -10,16 +12,33 @@ const QStringList HeaderTexts = {QString(), QStringLiteral("ลำดับ"), Q
 
 CompanyGridModel::CompanyGridModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void CompanyGridModel::setRows(QVector<Row> rows)
+void CompanyGridModel::setCompanies(Recordset companies)
 {
+    const int count = companies.recordCount();
+    // An empty table needs no fields: it shows no row.
+    const int idField = count > 0 ? companies.indexOf(QStringLiteral("Company_ID")) : -1;
+    const int nameField = count > 0 ? companies.indexOf(QStringLiteral("Company_Name")) : -1;
     beginResetModel();
-    m_rows = std::move(rows);
+    m_companies = std::move(companies);
+    m_rowCount = count;
+    m_idField = idField;
+    m_nameField = nameField;
     endResetModel();
+}
+
+QString CompanyGridModel::idText(int row) const
+{
+    return CompanyFields::text(m_companies.valueAt(row, m_idField));
+}
+
+QString CompanyGridModel::nameText(int row) const
+{
+    return CompanyFields::text(m_companies.valueAt(row, m_nameField));
 }
 
 int CompanyGridModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_rows.size());
+    return parent.isValid() ? 0 : m_rowCount;
 }
 
 int CompanyGridModel::columnCount(const QModelIndex& parent) const
@@ -29,18 +48,17 @@ int CompanyGridModel::columnCount(const QModelIndex& parent) const
 
 QVariant CompanyGridModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_rows.size())
+    if (!index.isValid() || index.row() >= m_rowCount)
         return {};
     if (role == Qt::TextAlignmentRole)
         return int(Qt::AlignCenter);
     if (role != Qt::DisplayRole && role != Qt::AccessibleTextRole)
         return {};
-    const Row& row = m_rows.at(index.row());
     switch (index.column()) {
     case 1:
-        return row.id;
+        return idText(index.row());
     case 2:
-        return row.name;
+        return nameText(index.row());
     default:
         return QString();
     }

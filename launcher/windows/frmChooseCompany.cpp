@@ -158,24 +158,12 @@ void frmChooseCompany::FillCompanyGrid()
     for (int column = 0; column < 4; ++column)
         header->resizeSection(column, Twips::toPixels(widths[column]));
 
-    Recordset list = MdlDAO::GetCompanyList(m_globals);
-    const int count = list.recordCount();
-    QVector<CompanyGridModel::Row> rows;
-    if (count > 0) {
-        rows.reserve(count);
-        list.moveFirst();
-        for (int i = 1; i <= count; ++i) {
-            // Rows written by other programs may hold nulls or text where a number belongs; they show as
-            // text and never stop the fill.
-            rows.append({CompanyFields::text(list.value(QStringLiteral("Company_ID"))),
-                         CompanyFields::text(list.value(QStringLiteral("Company_Name")))});
-            list.moveNext();
-        }
-    }
-    list.close();
-    // An empty table leaves only the header: rows of deleted companies must not stay pickable.
+    // Rows written by other programs may hold nulls or text where a number belongs; they show as text
+    // and never stop the fill. An empty table leaves only the header: rows of deleted companies must not
+    // stay pickable.
+    Recordset companies = MdlDAO::GetCompanyList(m_globals);
     const QSignalBlocker quiet(MSHFlexGrid1->selectionModel());
-    m_grid->setRows(std::move(rows));
+    m_grid->setCompanies(std::move(companies));
     MSHFlexGrid1->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     MSHFlexGrid1->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     header->resizeSection(2, Twips::toPixels(gridRowCount() > 7 ? NarrowNameColumn : WideNameColumn));
@@ -187,10 +175,10 @@ void frmChooseCompany::MSHFlexGrid1_SelChange()
         const QModelIndexList rows = MSHFlexGrid1->selectionModel()->selectedRows();
         if (rows.isEmpty())
             return;
-        const CompanyGridModel::Row& row = m_grid->row(rows.last().row());
+        const int row = rows.last().row();
         // A row without a valid identifier (none, text, beyond 16 bits) gives nothing to pick.
-        if (const auto id = CompanyFields::companyId(row.id))
-            showSelection(*id, row.name);
+        if (const auto id = CompanyFields::companyId(m_grid->idText(row)))
+            showSelection(*id, m_grid->nameText(row));
     });
 }
 

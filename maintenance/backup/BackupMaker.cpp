@@ -258,14 +258,8 @@ Report make(const Request& request, IBackupProgress& progress)
             ::rename(local(aside).constData(), local(folder).constData());
         throw;
     }
-    // The new name must be on the disk before the backup is called made (and before an older one goes).
-    if (const int error = FolderPaths::syncFolder(parent); error != 0) {
-        FolderPaths::removeTree(folder);
-        ::unlink(local(Manifest::pathFor(folder)).constData());
-        if (!aside.isEmpty())
-            ::rename(local(aside).constData(), local(folder).constData());
-        fail(HashedCopy::writeFailure(parent, error));
-    }
+    // The manifest's writer has synced the parent folder, the backup's new name with it; the older
+    // folder's removal need not reach the disk before success is reported.
     if (!aside.isEmpty())
         FolderPaths::removeTree(aside);
 

@@ -3,6 +3,7 @@
 #include "base/AppError.h"
 #include "base/SystemError.h"
 #include "base/UniqueFd.h"
+#include "maintenance/backup/FolderPaths.h"
 #include "maintenance/backup/HashedCopy.h"
 
 #include <QFile>
@@ -121,40 +122,35 @@ void write(const QString& path, const QList<Entry>& entries)
     const QString temporary =
         QFileInfo(path).path() + QStringLiteral("/.") + QFileInfo(path).fileName() + QStringLiteral(".new");
     const QByteArray temporaryName = QFile::encodeName(temporary);
-    ::unlink(temporaryName.constData());
-    {
-        UniqueFd out(::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-        if (!out)
-            fail(HashedCopy::writeFailure(path, errno));
-        qsizetype done = 0;
-        while (done < text.size()) {
-            const ssize_t put = ::write(out.get(), text.constData() + done, size_t(text.size() - done));
-            if (put < 0 && errno == EINTR)
-                continue;
-            if (put <= 0) {
-                const int error = put == 0 ? ENOSPC : errno;
-                ::unlink(temporaryName.constData());
-                fail(HashedCopy::writeFailure(path, error));
-            }
-            done += put;
-        }
-        if (::fsync(out.get()) != 0) {
-            const int error = errno;
-            ::unlink(temporaryName.constData());
-            fail(HashedCopy::writeFailure(path, error));
-        }
-        // A file server may report a lost write only when the file is closed.
-        if (::close(out.release()) != 0) {
-            const int error = errno;
-            ::unlink(temporaryName.constData());
-            fail(HashedCopy::writeFailure(path, error));
-        }
-    }
-    if (::rename(temporaryName.constData(), QFile::encodeName(path).constData()) != 0) {
-        const int error = errno;
-        ::unlink(temporaryName.constData());
+    const QByteArray finalName = QFile::encodeName(path);
+    auto failWith = [&](const QByteArray& leftover, int error) {
+        ::unlink(leftover.constData());
         fail(HashedCopy::writeFailure(path, error));
+    };
+    ::unlink(temporaryName.constData());
+    UniqueFd out(::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    if (!out)
+        fail(HashedCopy::writeFailure(path, errno));
+    qsizetype done = 0;
+    while (done < text.size()) {
+        const ssize_t put = ::write(out.get(), text.constData() + done, size_t(text.size() - done));
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            failWith(temporaryName, put == 0 ? ENOSPC : errno);
+        done += put;
     }
+    if (::fsync(out.get()) != 0)
+        failWith(temporaryName, errno);
+    // Some filesystems report a write that did not reach the disk only when the file is closed.
+    if (::close(out.release()) != 0)
+        failWith(temporaryName, errno);
+    if (::rename(temporaryName.constData(), finalName.constData()) != 0)
+        failWith(temporaryName, errno);
+    // The new name is on the disk only once its folder is: until then a crash could lose the manifest
+    // of a backup reported as made.
+    if (const int error = FolderPaths::syncFolder(QFileInfo(path).path()); error != 0)
+        failWith(finalName, error);
 }
 
 QList<Entry> read(const QString& path)

@@ -24,8 +24,9 @@ QByteArray format(const QList<Entry>& entries);
 // The entries of a manifest's text; throws AppError naming the manifest on a line it cannot read.
 QList<Entry> parse(const QByteArray& text, const QString& manifestPath);
 
-// Writes the text to a new file beside path, syncs it and renames it to path in one step.
-// Throws AppError naming the file and the cause.
+// Writes the text to a new file beside path, syncs it, renames it to path in one step and syncs the folder.
+// Throws AppError naming the file and the cause; the new file is gone then, also when it had been
+// renamed but its folder could not be synced.
 void write(const QString& path, const QList<Entry>& entries);
 // Reads and parses the manifest; throws AppError naming it when it is missing or unreadable.
 QList<Entry> read(const QString& path);

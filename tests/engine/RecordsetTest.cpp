@@ -172,6 +172,32 @@ TEST_F(EngineRecordset, FieldsByNameOrPositionWithTheirDefinedSizes)
                        "table, can be changed through a recordset."));
 }
 
+TEST_F(EngineRecordset, AnyRowIsReadByPositionWithoutMoving)
+{
+    for (int id : {3, 1, 2})
+        connection.execute(
+            QStringLiteral("insert into Company (COMPANY_ID, COMPANY_NAME) values (%1, 'c%1')").arg(id));
+    Recordset rs;
+    rs.open(QStringLiteral("select * from Company order by COMPANY_ID"), connection);
+    ASSERT_EQ(rs.recordCount(), 3);
+    const int name = rs.indexOf(QStringLiteral("company_name"));
+    EXPECT_EQ(name, 1);
+    for (int row : {2, 0, 1}) {
+        EXPECT_EQ(rs.valueAt(row, 0), QVariant(qlonglong(row + 1)));
+        EXPECT_EQ(rs.valueAt(row, name), QVariant(QStringLiteral("c%1").arg(row + 1)));
+    }
+    EXPECT_EQ(rs.value(0), QVariant(qlonglong(1))) << "the current row stays where it was";
+    rs.moveNext();
+    rs.setValue(QStringLiteral("COMPANY_NAME"), QStringLiteral("pending"));
+    EXPECT_EQ(rs.valueAt(1, name), QVariant(QStringLiteral("c2"))) << "as read, without pending changes";
+
+    expectError([&] { rs.indexOf(QStringLiteral("NO_SUCH_FIELD")); }, 3265, ItemNotFound);
+    expectError([&] { rs.valueAt(0, 6); }, 3265, ItemNotFound);
+    expectError([&] { rs.valueAt(0, -1); }, 3265, ItemNotFound);
+    expectError([&] { rs.valueAt(3, 0); }, 3021, NoCurrentRecord);
+    expectError([&] { rs.valueAt(-1, 0); }, 3021, NoCurrentRecord);
+}
+
 TEST_F(EngineRecordset, MaxOverAnEmptyTableIsNull)
 {
     Recordset rs;

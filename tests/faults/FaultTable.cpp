@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <gtest/gtest.h>
@@ -72,7 +73,12 @@ void failEachStep(const DurableWrite& write, const std::vector<int>& errors)
     const std::vector<Step> steps = cleanRun(write);
     ASSERT_FALSE(steps.empty()) << "the write made no call under its folder";
     const std::set<std::string> written = writtenPaths(steps);
+    ASSERT_TRUE(!write.faulted || std::any_of(steps.cbegin(), steps.cend(), write.faulted))
+        << "no step of the clean run is one to fail; it made:\n"
+        << listing(steps);
     for (const Step& step : steps) {
+        if (write.faulted && !write.faulted(step))
+            continue;
         for (const int error : errors) {
             QTemporaryDir dir;
             SCOPED_TRACE(std::string(FaultSeam::name(step.call)) + " #" + std::to_string(step.occurrence) +

@@ -18,6 +18,8 @@ struct DurableWrite
 {
     // The part of the fixture whose calls are listed and failed, relative to it; empty: all of it.
     QString watched;
+    // The steps of the clean run that are failed in turn; unset: every one.
+    std::function<bool(const FaultSeam::Step& step)> faulted;
     // Lays out a fresh fixture in the (empty) folder.
     std::function<void(const QString& folder)> arrange;
     // Does the write on the fixture; whether it reported success. A reported failure must carry a

@@ -1,3 +1,4 @@
+#include "base/UniqueFd.h"
 #include "maintenance/TabControl.h"
 #include "maintenance/frmMain.h"
 #include "platform/Twips.h"
@@ -14,8 +15,15 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTabBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
 #include <memory>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 
 namespace {
 
@@ -343,25 +351,73 @@ TEST_F(MaintenanceWindow, TheExitButtonClosesTheWindowAndEscapeDoesNot)
 
 namespace {
 
-// The built program, started from an application folder as an installed copy is, shows its window and
-// keeps running until it is closed.
-TEST_F(MaintenanceWindow, TheProgramStartsAndRunsUntilClosed)
+// A local datagram socket that a started program reports its readiness to (NOTIFY_SOCKET).
+class ReadinessSocket
+{
+public:
+    explicit ReadinessSocket(const QString& path) : m_path(path)
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = QFile::encodeName(path);
+        std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+        m_socket.reset(::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+        m_bound = m_socket &&
+                  ::bind(m_socket.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    }
+    bool bound() const { return m_bound; }
+    const QString& path() const { return m_path; }
+
+    // The first notice, polled for while the process runs, until the deadline; empty when none came.
+    QByteArray waitForNotice(const QProcess& process, std::chrono::seconds deadline)
+    {
+        const auto end = std::chrono::steady_clock::now() + deadline;
+        while (std::chrono::steady_clock::now() < end && process.state() == QProcess::Running) {
+            pollfd ready{m_socket.get(), POLLIN, 0};
+            if (::poll(&ready, 1, 100) == 1) {
+                char text[512];
+                const ssize_t got = ::recv(m_socket.get(), text, sizeof text, 0);
+                return got > 0 ? QByteArray(text, int(got)) : QByteArray();
+            }
+        }
+        return {};
+    }
+
+private:
+    QString m_path;
+    UniqueFd m_socket;
+    bool m_bound = false;
+};
+
+// The built program, started from an application folder as an installed copy is, says when its window
+// is shown, keeps running, and ends cleanly when asked to (as at the end of a session).
+TEST_F(MaintenanceWindow, TheProgramStartsShowsItsWindowAndEndsCleanlyWhenAsked)
 {
     QString bin = qEnvironmentVariable("COMPANYDESK_BIN_DIR");
     if (bin.isEmpty())
         bin = QCoreApplication::applicationDirPath();
     const QString program = appFolder + QStringLiteral("/vaultkeep");
     ASSERT_TRUE(QFile::copy(bin + QStringLiteral("/vaultkeep"), program));
+    QTemporaryDir sockets;
+    ReadinessSocket notices(sockets.path() + QStringLiteral("/notify"));
+    ASSERT_TRUE(notices.bound()) << std::strerror(errno);
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), notices.path());
     process.setProcessEnvironment(environment);
     process.start(program, {});
     ASSERT_TRUE(process.waitForStarted(30000));
-    EXPECT_FALSE(process.waitForFinished(4000)) << process.readAllStandardError().toStdString();
+
+    const QByteArray notice = notices.waitForNotice(process, std::chrono::seconds(90));
+    EXPECT_EQ(notice, QByteArray("READY=1\nSTATUS=The maintenance window is shown.\n"))
+        << process.readAllStandardError().toStdString();
     EXPECT_EQ(process.state(), QProcess::Running);
+
     process.terminate();
-    process.waitForFinished(10000);
+    ASSERT_TRUE(process.waitForFinished(60000)) << "still running after it was asked to end";
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "tests/support/WindowFixture.h"
 
 #include <QAbstractItemModel>
+#include <QAccessible>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -92,6 +93,43 @@ TEST_F(ChooserTest, TheNameColumnNarrowsForTheScrollBarAboveSevenRows)
         EXPECT_EQ(chooser.MSHFlexGrid1->horizontalHeader()->sectionSize(2), (c.width + 7) / 15)
             << c.companies;
     }
+}
+
+// The grid makes a cell's text only when asked: every row of a list longer than the window is still read
+// aloud as it is stored, can be scrolled to, and picked.
+TEST_F(ChooserTest, EveryRowOfALongListIsReadAloudScrolledToAndPicked)
+{
+    constexpr int Companies = 40;
+    makeFolder(Companies);
+    sql(QStringLiteral("UPDATE Company SET COMPANY_NAME = 'Last & Sons' WHERE COMPANY_ID = %1")
+            .arg(Companies));
+    auto chooser = openChooser();
+    QTableView* grid = chooser->MSHFlexGrid1;
+    ASSERT_EQ(chooser->gridRowCount(), Companies + 1);
+    ASSERT_FALSE(
+        grid->viewport()->rect().intersects(grid->visualRect(grid->model()->index(Companies - 1, 1))));
+
+    QAccessibleInterface* table = QAccessible::queryAccessibleInterface(grid);
+    ASSERT_NE(table, nullptr);
+    ASSERT_NE(table->tableInterface(), nullptr);
+    ASSERT_EQ(table->tableInterface()->rowCount(), Companies);
+    Recordset rs = MdlDAO::GetCompanyList(globals);
+    for (int row = 0; row < Companies; ++row, rs.moveNext()) {
+        const QString id = Convert::toText(rs.value(QStringLiteral("COMPANY_ID")));
+        const QString name = Convert::toText(rs.value(QStringLiteral("COMPANY_NAME")));
+        QAccessibleInterface* idCell = table->tableInterface()->cellAt(row, 1);
+        QAccessibleInterface* nameCell = table->tableInterface()->cellAt(row, 2);
+        ASSERT_TRUE(idCell != nullptr && nameCell != nullptr) << row;
+        EXPECT_EQ(idCell->text(QAccessible::Name), id) << row;
+        EXPECT_EQ(nameCell->text(QAccessible::Name), name) << row;
+    }
+
+    const QModelIndex last = grid->model()->index(Companies - 1, 1);
+    grid->scrollTo(last);
+    ASSERT_TRUE(grid->viewport()->rect().contains(grid->visualRect(last).center()));
+    pick(*chooser, Companies);
+    EXPECT_EQ(chooser->GetSelectedCompany(), Companies);
+    EXPECT_EQ(chooser->txtcompanyName->text(), QStringLiteral("Last & Sons"));
 }
 
 TEST_F(ChooserTest, PickingAndConfirmingStoresTheChoiceInFourPlaces)

@@ -1,0 +1,141 @@
+#include "base/AppError.h"
+#include "maintenance/backup/BackupMaker.h"
+#include "maintenance/backup/BackupVerifier.h"
+#include "shared/AppFolder.h"
+#include "tests/faults/FaultTable.h"
+#include "tools/mkappfolder/AppFolderMaker.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <gtest/gtest.h>
+
+namespace {
+
+using FaultSeam::Call;
+using FaultSeam::Step;
+
+const QString Backup = QStringLiteral("backup/DB-20240131235958");
+const QString ManifestFile = Backup + QStringLiteral(".sha256");
+
+bool verifies(const QString& folder)
+{
+    NoBackupProgress quiet;
+    try {
+        BackupVerifier::verify(folder, AppFolder::CommonPassword, quiet);
+        return true;
+    } catch (const AppError&) {
+        return false;
+    }
+}
+
+// An application folder with one company, made once: making its protected databases is the slow part.
+QString madeAppFolder()
+{
+    static QTemporaryDir made;
+    static const bool done = [] {
+        AppFolderMaker::make(made.path() + QStringLiteral("/app"), {false, 1});
+        return true;
+    }();
+    static_cast<void>(done);
+    return made.path() + QStringLiteral("/app");
+}
+
+void copyTree(const QString& from, const QString& to)
+{
+    QDir().mkpath(to);
+    QDirIterator it(from, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString source = it.next();
+        const QString target = to + source.mid(from.size());
+        if (it.fileInfo().isDir())
+            ASSERT_TRUE(QDir().mkpath(target)) << target.toStdString();
+        else
+            ASSERT_TRUE(QFile::copy(source, target)) << target.toStdString();
+    }
+}
+
+// A backup of an application folder with one company, every step of its manifest's writer failed in
+// turn: the manifest's own file, its rename and the sync of the folder that holds it.
+FaultTable::DurableWrite backupManifest()
+{
+    FaultTable::DurableWrite write;
+    write.arrange = [](const QString& folder) {
+        copyTree(madeAppFolder(), folder + QStringLiteral("/app"));
+        QDir().mkpath(folder + QStringLiteral("/backup"));
+    };
+    write.faulted = [](const Step& step) {
+        const bool manifest =
+            step.path.find(".sha256") != std::string::npos || step.from.find(".sha256") != std::string::npos;
+        const bool folderSync =
+            (step.call == Call::Fsync || step.call == Call::Fdatasync) && step.path.ends_with("/backup");
+        return manifest || folderSync;
+    };
+    write.act = [](const QString& folder) {
+        NoBackupProgress quiet;
+        try {
+            BackupMaker::make({folder + QStringLiteral("/app"), folder + QLatin1Char('/') + Backup, false, 0,
+                               AppFolder::CommonPassword},
+                              quiet);
+            return true;
+        } catch (const AppError& error) {
+            EXPECT_FALSE(error.description().isEmpty());
+            return false;
+        }
+    };
+    write.expectDone = [](const QString& folder) {
+        EXPECT_TRUE(verifies(folder + QLatin1Char('/') + Backup));
+        EXPECT_EQ(
+            QDir(folder + QStringLiteral("/backup"))
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            (QStringList{QStringLiteral("DB-20240131235958"), QStringLiteral("DB-20240131235958.sha256")}));
+    };
+    write.expectFailed = [](const QString& folder, const DiskSnapshot::Snapshot& before) {
+        const DiskSnapshot::Snapshot after = DiskSnapshot::take(folder);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            EXPECT_TRUE(after.value(it.key()) == it.value()) << "changed: " << it.key().toStdString();
+        for (auto it = after.cbegin(); it != after.cend(); ++it)
+            EXPECT_TRUE(before.contains(it.key())) << "left behind: " << it.key().toStdString();
+        EXPECT_FALSE(QFileInfo::exists(folder + QLatin1Char('/') + ManifestFile));
+        EXPECT_FALSE(verifies(folder + QLatin1Char('/') + Backup)) << "what is left passes as a backup";
+    };
+    return write;
+}
+
+TEST(BackupManifestFaults, AFailedStepOfTheManifestLeavesNoBackupThatPassesAndTheBooksAsTheyWere)
+{
+    FaultTable::failEachStep(backupManifest(), {ENOSPC, EIO, EACCES});
+}
+
+// The manifest's text reaches the disk under its temporary name, the name moves, and the folder holding
+// the name reaches the disk before the backup is reported made.
+TEST(BackupManifestFaults, TheManifestIsSyncedBeforeItsRenameAndItsFolderAfter)
+{
+    const std::vector<Step> steps = FaultTable::cleanRun(backupManifest());
+    const int rename = FaultTable::find(
+        steps, [](const Step& s) { return s.call == Call::Rename && s.path.ends_with(".sha256"); });
+    ASSERT_GE(rename, 0) << FaultTable::listing(steps);
+    const std::string temporary = steps[size_t(rename)].from;
+    int lastWrite = -1;
+    for (int i = 0; i < rename; ++i) {
+        if (steps[size_t(i)].call == Call::Write && steps[size_t(i)].path == temporary)
+            lastWrite = i;
+    }
+    ASSERT_GE(lastWrite, 0) << FaultTable::listing(steps);
+    const int synced = FaultTable::find(
+        steps,
+        [&](const Step& s) {
+            return (s.call == Call::Fsync || s.call == Call::Fdatasync) && s.path == temporary;
+        },
+        lastWrite);
+    EXPECT_GE(synced, 0) << "no sync after the last write\n" << FaultTable::listing(steps);
+    EXPECT_LT(synced, rename) << FaultTable::listing(steps);
+    const int folderSynced = FaultTable::find(
+        steps, [](const Step& s) { return s.call == Call::Fsync && s.path.ends_with("/backup"); }, rename);
+    EXPECT_GT(folderSynced, rename) << "no sync of the folder after the rename\n"
+                                    << FaultTable::listing(steps);
+}
+
+} // namespace
