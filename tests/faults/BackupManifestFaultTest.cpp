@@ -138,4 +138,50 @@ TEST(BackupManifestFaults, TheManifestIsSyncedBeforeItsRenameAndItsFolderAfter)
                                     << FaultTable::listing(steps);
 }
 
+// Every copied file reaches the disk after its last write, and so does every folder of the copy, before
+// the copy takes the backup's name: a backup with a name is never one a crash could leave cut short.
+TEST(BackupManifestFaults, EveryCopyAndFolderIsSyncedBeforeTheBackupTakesItsName)
+{
+    const std::vector<Step> steps = FaultTable::cleanRun(backupManifest());
+    const int named = FaultTable::find(steps, [](const Step& s) {
+        return s.call == Call::Rename && s.path.ends_with("/backup/DB-20240131235958");
+    });
+    ASSERT_GE(named, 0) << FaultTable::listing(steps);
+    const std::string staging = steps[size_t(named)].from;
+    int files = 0;
+    for (int i = 0; i < named; ++i) {
+        const Step& made = steps[size_t(i)];
+        if (made.call != Call::Create || !made.path.starts_with(staging + "/"))
+            continue;
+        ++files;
+        int lastWrite = i;
+        for (int j = i; j < named; ++j) {
+            if (steps[size_t(j)].call == Call::Write && steps[size_t(j)].path == made.path)
+                lastWrite = j;
+        }
+        const int synced = FaultTable::find(
+            steps,
+            [&](const Step& s) {
+                return (s.call == Call::Fsync || s.call == Call::Fdatasync) && s.path == made.path;
+            },
+            lastWrite);
+        EXPECT_TRUE(synced >= 0 && synced < named) << made.path << " is not synced after its last write\n"
+                                                   << FaultTable::listing(steps);
+    }
+    EXPECT_GE(files, 3) << FaultTable::listing(steps);
+    for (const std::string& folder : {staging, staging + "/CompanyData"}) {
+        int lastEntry = -1;
+        for (int i = 0; i < named; ++i) {
+            const Step& s = steps[size_t(i)];
+            if ((s.call == Call::Create || s.call == Call::Mkdir) &&
+                s.path.substr(0, s.path.rfind('/')) == folder)
+                lastEntry = i;
+        }
+        const int synced = FaultTable::find(
+            steps, [&](const Step& s) { return s.call == Call::Fsync && s.path == folder; }, lastEntry);
+        EXPECT_TRUE(synced >= 0 && synced < named) << folder << " is not synced after its last entry\n"
+                                                   << FaultTable::listing(steps);
+    }
+}
+
 } // namespace
