@@ -1,5 +1,6 @@
 #include "base/AppError.h"
 #include "maintenance/backup/BackupMaker.h"
+#include "maintenance/backup/BackupRestorer.h"
 #include "maintenance/backup/BackupVerifier.h"
 #include "shared/AppFolder.h"
 #include "tests/faults/FaultTable.h"
@@ -182,6 +183,67 @@ TEST(BackupManifestFaults, EveryCopyAndFolderIsSyncedBeforeTheBackupTakesItsName
         EXPECT_TRUE(synced >= 0 && synced < named) << folder << " is not synced after its last entry\n"
                                                    << FaultTable::listing(steps);
     }
+}
+
+// A backup of the application folder above, made once, with its manifest.
+QString madeBackup()
+{
+    static QTemporaryDir made;
+    static const bool done = [] {
+        NoBackupProgress quiet;
+        BackupMaker::make({madeAppFolder(), made.path() + QStringLiteral("/DB-20240131235958"), false, 0,
+                           AppFolder::CommonPassword},
+                          quiet);
+        return true;
+    }();
+    static_cast<void>(done);
+    return made.path();
+}
+
+// A backup restored into a new application folder, each rename into place failed in turn: a failure is
+// reported, every file in the application folder is a whole file of the backup, no copy is left beside
+// its place, and the backup is as it was.
+TEST(RestoreFaults, AFailedRenameIsReportedAndLeavesOnlyWholeFiles)
+{
+    FaultTable::DurableWrite write;
+    write.watched = QStringLiteral("app");
+    write.arrange = [](const QString& folder) {
+        copyTree(madeBackup(), folder + QStringLiteral("/backup"));
+    };
+    write.faulted = [](const Step& step) {
+        return step.call == Call::Rename;
+    };
+    write.act = [](const QString& folder) {
+        NoBackupProgress quiet;
+        try {
+            BackupRestorer::restore({folder + QLatin1Char('/') + Backup, folder + QStringLiteral("/app"),
+                                     false, AppFolder::CommonPassword},
+                                    quiet);
+            return true;
+        } catch (const AppError& error) {
+            EXPECT_FALSE(error.description().isEmpty());
+            return false;
+        }
+    };
+    write.expectDone = [](const QString& folder) {
+        const DiskSnapshot::Snapshot restored = DiskSnapshot::take(folder + QStringLiteral("/app"));
+        const DiskSnapshot::Snapshot backup = DiskSnapshot::take(folder + QLatin1Char('/') + Backup);
+        EXPECT_TRUE(restored == backup) << DiskSnapshot::differences(backup, restored).toStdString();
+    };
+    write.expectFailed = [](const QString& folder, const DiskSnapshot::Snapshot& before) {
+        const DiskSnapshot::Snapshot after = DiskSnapshot::take(folder);
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            EXPECT_TRUE(after.value(it.key()) == it.value()) << "changed: " << it.key().toStdString();
+        const QString restored = QStringLiteral("app/");
+        const QString backup = Backup + QLatin1Char('/');
+        for (auto it = after.cbegin(); it != after.cend(); ++it) {
+            if (!it.key().startsWith(restored) || it.value() == "<folder>")
+                continue;
+            EXPECT_TRUE(it.value() == before.value(backup + it.key().mid(restored.size())))
+                << "not a whole file of the backup: " << it.key().toStdString();
+        }
+    };
+    FaultTable::failEachStep(write, {EIO, ENOSPC});
 }
 
 } // namespace
