@@ -4,6 +4,7 @@
 #include "engine/SqlText.h"
 #include "engine/Sqlite.h"
 #include "maintenance/jetimport/JetDatabase.h"
+#include "maintenance/jetimport/RowPrefetch.h"
 #include "maintenance/jetimport/StoredValues.h"
 #include "maintenance/jetimport/TableDdl.h"
 
@@ -68,7 +69,8 @@ void compareTable(sqlite3* db, const QString& path, JetTableReader& reader, cons
         path);
     QVector<QVariant> values;
     qint64 rows = 0;
-    while (reader.next(values)) {
+    RowPrefetch ahead(reader);
+    while (ahead.next(values)) {
         ++rows;
         const QVariant key = inReadOrder ? QVariant(rows) : values[rowKey];
         if (!key.isValid())

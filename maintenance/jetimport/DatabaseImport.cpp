@@ -8,6 +8,7 @@
 #include "maintenance/jetimport/DatabaseComparison.h"
 #include "maintenance/jetimport/FilePlacement.h"
 #include "maintenance/jetimport/JetDatabase.h"
+#include "maintenance/jetimport/RowPrefetch.h"
 #include "maintenance/jetimport/StoredValues.h"
 #include "maintenance/jetimport/TableDdl.h"
 
@@ -118,7 +119,8 @@ void writeTable(sqlite3* db, const QString& path, JetDatabase& jet, const QStrin
     QVector<QVariant> values;
     qint64 rows = 0;
     report(options, jet.path(), table.name, 0, table.rowCount);
-    while (reader->next(values)) {
+    RowPrefetch ahead(*reader);
+    while (ahead.next(values)) {
         ++rows;
         int place = 1;
         if (ddl.rowKeyColumn < 0)

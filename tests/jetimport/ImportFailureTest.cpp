@@ -14,6 +14,7 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <csignal>
 #include <gtest/gtest.h>
@@ -292,6 +293,30 @@ TEST_F(ImportFailureTest, TheCheckFindsEveryKindOfDifferenceInTheWrittenDatabase
                       .arg(c.found)
                       .toStdString());
     }
+}
+
+TEST_F(ImportFailureTest, AValueThatCannotBeReadFailsTheFileNamingRowAndColumn)
+{
+    // The first row of DateTest (its data page is page 20, the row at offset 0xFBF) gets a date of three
+    // million days, beyond the year 9999: the reading fails on that row, in the middle of the table.
+    const QString source = copySample(dir.path(), QStringLiteral("DateTestDatabase.mdb"));
+    {
+        QFile file(source);
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        const qint64 dateOfFirstRow = 20 * 4096 + 0xFBF + 2 + 4; // after the column count and IDCol
+        ASSERT_TRUE(file.seek(dateOfFirstRow));
+        char bytes[8];
+        qToLittleEndian(3000000.0, bytes);
+        ASSERT_EQ(file.write(bytes, 8), 8);
+    }
+    EXPECT_EQ(
+        failureOf(source, path(QStringLiteral("dates.db"))),
+        QStringLiteral("'%1' was not converted: The Jet database '%1' cannot be read: row 1 of table "
+                       "'DateTest', column 'DateTimeCol': the date value 3000000 lies outside the years 100 "
+                       "to 9999.")
+            .arg(source)
+            .toStdString());
+    EXPECT_EQ(entries(dir.path()), QStringList{QStringLiteral("DateTestDatabase.mdb")});
 }
 
 } // namespace
