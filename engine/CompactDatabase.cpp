@@ -2,6 +2,7 @@
 
 #include "base/AppError.h"
 #include "engine/ConnectionTarget.h"
+#include "engine/DatabaseFile.h"
 #include "engine/Sqlite.h"
 
 #include <QFile>
@@ -108,6 +109,9 @@ DatabaseCensus CompactDatabase(const QString& sourceConnectionString, const QStr
         fail(QStringLiteral("The database '%1' cannot be compacted: the file is read-only for this user.")
                  .arg(path));
 
+    // The opening has read the source, so its key is derived by now.
+    const bool reuseSourceKey = !target.password.isEmpty() && target.password == source.password &&
+                                !DatabaseFile::isUnprotected(path);
     NewTargetFile targetFile(target.path);
     DatabaseCensus census;
     try {
@@ -115,7 +119,12 @@ DatabaseCensus CompactDatabase(const QString& sourceConnectionString, const QStr
             Sqlite::Statement attach(db, QStringLiteral("ATTACH DATABASE ?1 AS %1 KEY ?2").arg(CopySchema),
                                      path);
             attach.bind(1, target.path);
-            attach.bind(2, target.password); // an empty key attaches an unprotected file
+            // A copy protected with the source's own password takes the source's key as the opening
+            // derived it (no key bound: SQLite's attach then hands over the main file's key and salt),
+            // which spares a second derivation of the password. Another password is derived anew; an
+            // empty one attaches an unprotected file.
+            if (!reuseSourceKey)
+                attach.bind(2, target.password);
             attach.step();
         }
         // Large copies sort and spill through temporary files, never through memory.
@@ -135,6 +144,9 @@ DatabaseCensus CompactDatabase(const QString& sourceConnectionString, const QStr
         census = DatabaseCensus::take(connection);
         Sqlite::exec(db, QStringLiteral("COMMIT"), path);
         Sqlite::exec(db, QStringLiteral("DETACH DATABASE %1").arg(CopySchema), path);
+        // A copy asked for with a password must never come out readable without it.
+        if (!target.password.isEmpty() && DatabaseFile::isUnprotected(target.path))
+            fail(QStringLiteral("the copy was written unprotected although a password was given"));
     } catch (const AppError& error) {
         if (sqlite3_get_autocommit(db) == 0)
             sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -137,6 +137,40 @@ TEST_F(EngineCompaction, ACompactedCopyIsSmallerKeepsEverythingAndLeavesTheSourc
     }
 }
 
+// A copy with the source's password takes over the key the opening derived; one with another password
+// gets a key of its own. Either way the copy opens with its password only.
+TEST_F(EngineCompaction, TheCopyOpensWithTheTargetsPasswordOnly)
+{
+    const QString source = file(QStringLiteral("books.mdb"));
+    makeFragmentedDatabase(source, CommonPassword);
+    struct Case
+    {
+        const char* name;
+        QString password;
+        QStringList refused;
+    };
+    const Case cases[] = {
+        {"same password", CommonPassword, {QStringLiteral("nope")}},
+        {"another password", QStringLiteral("other"), {CommonPassword, QStringLiteral("nope")}}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString target = file(QStringLiteral("copy %1.mdb").arg(QLatin1String(c.name)));
+        CompactDatabase(jetWithPassword(source, CommonPassword), jetWithPassword(target, c.password));
+        EXPECT_FALSE(DatabaseFile::isUnprotected(target));
+        {
+            Connection copy;
+            copy.open(jetWithPassword(target, c.password));
+            EXPECT_EQ(DatabaseCensus::take(copy).rowsByTable.value(QStringLiteral("Ledger")), 1000);
+        }
+        for (const QString& wrong : c.refused) {
+            Connection copy;
+            const auto refused = errorOf([&] { copy.open(jetWithPassword(target, wrong)); });
+            ASSERT_TRUE(refused) << wrong.toStdString();
+            EXPECT_EQ(refused->number(), ErrorNumber::WrongPassword);
+        }
+    }
+}
+
 // As the original engine did, an unprotected file opens whatever password is typed; the copy then carries
 // the password the target string asks for.
 TEST_F(EngineCompaction, AnUnprotectedSourceCompactedWithAPasswordGivesAProtectedCopy)
