@@ -45,9 +45,10 @@ void addCompanyRow(LauncherGlobals& globals, std::int16_t id, const QString& com
         if (companyRowExists(globals, id))
             throw AppError(ErrorNumber::Unspecified,
                            QStringLiteral("The company identifier %1 was taken by another program.").arg(id));
+        // Only the new row is wanted: a recordset on the whole table would read every company first.
         Recordset rs;
-        rs.open(QStringLiteral("Company"), connection, Ado::OpenDynamic, Ado::LockOptimistic,
-                Ado::Unspecified);
+        rs.open(QStringLiteral("select * from Company where 1 = 0"), connection, Ado::OpenDynamic,
+                Ado::LockOptimistic, Ado::Unspecified);
         rs.addNew();
         rs.setValue(QStringLiteral("COMPANY_ID"), id);
         rs.setValue(QStringLiteral("COMPANY_NAME"), companyName);
