@@ -23,15 +23,24 @@ BackupFixture::BackupFixture()
 ProgramRun BackupFixture::vaultkeep(const QStringList& arguments, const QByteArray& input,
                                     const QString& workingFolder)
 {
-    QString bin = qEnvironmentVariable("COMPANYDESK_BIN_DIR");
-    if (bin.isEmpty())
-        bin = QCoreApplication::applicationDirPath();
+    return vaultkeepAt(programFolder() + QStringLiteral("/vaultkeep"), arguments, input, workingFolder);
+}
+
+ProgramRun BackupFixture::vaultkeepAt(const QString& program, const QStringList& arguments,
+                                      const QByteArray& input, const QString& workingFolder)
+{
     // The platform a window would need cannot start here: no display, and no offscreen stand-in.
-    return runProgram(bin + QStringLiteral("/vaultkeep"), arguments, workingFolder,
+    return runProgram(program, arguments, workingFolder,
                       {{QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb")},
                        {QStringLiteral("DISPLAY"), QString()},
                        {QStringLiteral("WAYLAND_DISPLAY"), QString()}},
                       input);
+}
+
+QString BackupFixture::programFolder()
+{
+    const QString bin = qEnvironmentVariable("COMPANYDESK_BIN_DIR");
+    return bin.isEmpty() ? QCoreApplication::applicationDirPath() : bin;
 }
 
 BackupMaker::Report BackupFixture::backupInto(const QString& parent, const QString& name, int keep) const

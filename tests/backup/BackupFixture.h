@@ -2,8 +2,8 @@
 
 #include "maintenance/backup/BackupMaker.h"
 #include "tests/support/FolderContents.h"
-#include "tests/support/QtPrinters.h"
 #include "tests/support/ProgramRun.h"
+#include "tests/support/QtPrinters.h"
 
 #include <QDateTime>
 #include <QTemporaryDir>
@@ -23,6 +23,11 @@ protected:
     // window would fail. Standard input is input; the working folder is root.
     static ProgramRun vaultkeep(const QStringList& arguments, const QByteArray& input = {},
                                 const QString& workingFolder = {});
+    // The same with the vaultkeep program at program.
+    static ProgramRun vaultkeepAt(const QString& program, const QStringList& arguments,
+                                  const QByteArray& input = {}, const QString& workingFolder = {});
+    // The built vaultkeep's folder.
+    static QString programFolder();
 
     // A backup of appFolder into parent/name made by the routine itself; its report.
     BackupMaker::Report backupInto(const QString& parent, const QString& name, int keep = 0) const;

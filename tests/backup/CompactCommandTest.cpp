@@ -3,15 +3,31 @@
 #include "tests/support/Fixtures.h"
 #include "tests/support/QtPrinters.h"
 
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 namespace {
 
+// The command keeps its temporary copy in its program's folder, so each test runs its own copy of the
+// program: tests running side by side would otherwise find the other's compaction in progress.
 class CompactCommand : public BackupFixture
 {
 protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir().mkpath(path(QStringLiteral("program"))));
+        ASSERT_TRUE(QFile::copy(programFolder() + QStringLiteral("/vaultkeep"),
+                                path(QStringLiteral("program/vaultkeep"))));
+    }
     QString database() const { return appFolder + QStringLiteral("/CompanyData/1/1.mdb"); }
+    ProgramRun compact(const QStringList& arguments, const QByteArray& input)
+    {
+        return vaultkeepAt(path(QStringLiteral("program/vaultkeep")),
+                           QStringList{QStringLiteral("compact")} + arguments + QStringList{database()},
+                           input);
+    }
 };
 
 // The password never comes from the command line; a missing, empty or wrong one fails naming the file and
@@ -54,8 +70,7 @@ TEST_F(CompactCommand, APasswordThatIsMissingEmptyOrWrongFailsAndTheDatabaseStay
     };
     const QByteArray before = Fixtures::readAll(database());
     for (const Case& c : cases) {
-        const ProgramRun run = vaultkeep(
-            QStringList{QStringLiteral("compact")} + c.arguments + QStringList{database()}, c.input);
+        const ProgramRun run = compact(c.arguments, c.input);
         ASSERT_TRUE(run.finished) << c.what;
         EXPECT_EQ(run.exitCode, 1) << c.what;
         EXPECT_EQ(QString::fromUtf8(run.err),
@@ -87,8 +102,7 @@ TEST_F(CompactCommand, TheRightPasswordFromAFileOrStandardInputCompactsTheDataba
          {Case{{QStringLiteral("--password-file"), file}, {}},
           Case{{QStringLiteral("--password-stdin")}, AppFolder::CommonPassword.toUtf8() + "\n"}}) {
         const qint64 size = QFileInfo(database()).size();
-        const ProgramRun run = vaultkeep(
-            QStringList{QStringLiteral("compact")} + c.arguments + QStringList{database()}, c.input);
+        const ProgramRun run = compact(c.arguments, c.input);
         ASSERT_EQ(run.exitCode, 0) << run.err.toStdString();
         EXPECT_TRUE(run.err.isEmpty()) << run.err.toStdString();
         EXPECT_TRUE(QRegularExpression(
