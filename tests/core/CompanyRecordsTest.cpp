@@ -10,7 +10,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
+#include <functional>
 #include <thread>
 
 namespace {
@@ -128,6 +130,48 @@ TEST_F(CompanyRecordsTest, DeletingTheCurrentCompanyClearsBothRecordsOfIt)
     EXPECT_EQ(settings.get(QStringLiteral("companyid")), QStringLiteral("0"));
     settings.save(QStringLiteral("companyid"), QString());
     EXPECT_EQ(MdlDAO::GetCurrentCompanyID(globals, settings), 0) << "the master's row says none too";
+}
+
+// Another program's copy, a row given the same identifier while the add copies its books: the add
+// fails, the other row stays the only one, and the folder the add made is removed again.
+class RowAddedDuringTheCopy : public IFileOperation
+{
+public:
+    RowAddedDuringTheCopy(IFileOperation& real, std::function<void()> during)
+        : m_real(real), m_during(std::move(during))
+    {}
+    FileOpResult copy(const QString& source, const QString& target, int flags) override
+    {
+        const FileOpResult result = m_real.copy(source, target, flags);
+        m_during();
+        return result;
+    }
+    FileOpResult remove(const QString& path, int flags) override { return m_real.remove(path, flags); }
+
+private:
+    IFileOperation& m_real;
+    std::function<void()> m_during;
+};
+
+TEST_F(CompanyRecordsTest, ARowGivenTheSameIdentifierMeanwhileFailsTheAddAndStaysTheOnlyOne)
+{
+    // A master whose identifiers are not a primary key, as some older ones are: only the add's own look
+    // at the rows keeps two companies from sharing one folder.
+    sql(QStringLiteral("drop table Company"));
+    sql(QStringLiteral("create table Company (COMPANY_ID SMALLINT, COMPANY_NAME VARCHAR(255), COMPANY_PATH "
+                       "VARCHAR(255), IS_SELECT SMALLINT, IS_DELETED SMALLINT, DATABASE_NAME VARCHAR(255), "
+                       "DATABASE_PATH VARCHAR(255) NOT NULL DEFAULT '')"));
+    RowAddedDuringTheCopy racing(files, [this] {
+        sql(QStringLiteral("insert into Company (COMPANY_ID, COMPANY_NAME, DATABASE_NAME) values (1, "
+                           "'the other program''s', 'other.mdb')"));
+    });
+
+    EXPECT_FALSE(MdlDAO::AddCompany(globals, racing, QStringLiteral("ours")));
+
+    EXPECT_EQ(ids(globals), QList<int>{1});
+    const MdlDAO::CompanyDatabase found = MdlDAO::FindCompanyDatabase(globals, 1);
+    EXPECT_EQ(found.companyName, QStringLiteral("the other program's"));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath(QStringLiteral("CompanyData/1"))));
 }
 
 TEST_F(CompanyRecordsTest, TwoLaunchersAddingAtOnceGetDistinctIdentifiersAndLoseNoRow)
