@@ -75,16 +75,12 @@ FaultTable::DurableWrite backupManifest()
         return manifest || folderSync;
     };
     write.act = [](const QString& folder) {
-        NoBackupProgress quiet;
-        try {
+        return FaultTable::succeeds([&] {
+            NoBackupProgress quiet;
             BackupMaker::make({folder + QStringLiteral("/app"), folder + QLatin1Char('/') + Backup, false, 0,
                                AppFolder::CommonPassword},
                               quiet);
-            return true;
-        } catch (const AppError& error) {
-            EXPECT_FALSE(error.description().isEmpty());
-            return false;
-        }
+        });
     };
     write.expectDone = [](const QString& folder) {
         EXPECT_TRUE(verifies(folder + QLatin1Char('/') + Backup));
@@ -214,16 +210,12 @@ TEST(RestoreFaults, AFailedRenameIsReportedAndLeavesOnlyWholeFiles)
         return step.call == Call::Rename;
     };
     write.act = [](const QString& folder) {
-        NoBackupProgress quiet;
-        try {
+        return FaultTable::succeeds([&] {
+            NoBackupProgress quiet;
             BackupRestorer::restore({folder + QLatin1Char('/') + Backup, folder + QStringLiteral("/app"),
                                      false, AppFolder::CommonPassword},
                                     quiet);
-            return true;
-        } catch (const AppError& error) {
-            EXPECT_FALSE(error.description().isEmpty());
-            return false;
-        }
+        });
     };
     write.expectDone = [](const QString& folder) {
         const DiskSnapshot::Snapshot restored = DiskSnapshot::take(folder + QStringLiteral("/app"));

@@ -1,4 +1,5 @@
 #include "tests/faults/FaultTable.h"
+#include "base/AppError.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -123,6 +124,17 @@ void failEachStep(const DurableWrite& write, const std::vector<int>& errors)
                     << "changed: " << DiskSnapshot::differences(before, after).toStdString();
             }
         }
+    }
+}
+
+bool succeeds(const std::function<void()>& step)
+{
+    try {
+        step();
+        return true;
+    } catch (const AppError& error) {
+        EXPECT_FALSE(error.description().isEmpty());
+        return false;
     }
 }
 

@@ -45,6 +45,10 @@ void failEachStep(const DurableWrite& write, const std::vector<int>& errors);
 // a refused permission.
 std::vector<int> usualErrors();
 
+// Runs a step that reports a failure by raising AppError: true when it ends without one, false when it
+// raises one, which must then say something.
+bool succeeds(const std::function<void()>& step);
+
 // What the database engine rides over by design: giving root's journal the database's owner, and the
 // sync of a folder after a journal is made or removed.
 bool engineMayContinue(const FaultSeam::Step& step);
